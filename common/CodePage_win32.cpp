@@ -1,0 +1,34 @@
+// Text in a known encoding turned into the ANSI code page, by the platform's own conversion.
+#include <windows.h>
+
+#include "CodePage.h"
+
+namespace jarvet {
+
+void InitCodePage() {}
+
+std::string Windows1252ToAnsi(std::string_view bytes) { return std::string(bytes); }
+
+std::string Utf16ToAnsi(std::u16string_view units) {
+  if (units.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
+  const int count = static_cast<int>(units.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) WideCharToMultiByte(CP_ACP, 0, wide, count, &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+std::string Utf8ToAnsi(std::string_view bytes) {
+  if (bytes.empty()) return std::string();
+  const int count = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, nullptr, 0);
+  std::u16string wide(static_cast<std::size_t>(size > 0 ? size : 0), u'\0');
+  if (size > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(&wide[0]),
+                        size);
+  }
+  return Utf16ToAnsi(wide);
+}
+
+}  // namespace jarvet

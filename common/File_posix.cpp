@@ -1,0 +1,87 @@
+// Reading an existing file without denying other programs reading or writing it: POSIX.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "File.h"
+#include "PlatformError.h"
+
+namespace jarvet {
+
+// POSIX has no share modes: another program's writing never stops the open here.
+bool TReadOnlyFile::Open(const std::string& fileName, TShare) {
+  Close();
+  FileName_ = fileName;
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    LastError_ = WindowsErrorCode(errno, fileName);
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    LastError_ = WindowsErrorCode(EISDIR, fileName);
+    return false;
+  }
+  Handle_ = fd;
+  return true;
+}
+
+bool TReadOnlyFile::Read(void* buffer, std::size_t count, std::size_t& got) {
+  got = 0;
+  auto* bytes = static_cast<char*>(buffer);
+  while (got < count) {
+    const ssize_t n = ::read(static_cast<int>(Handle_), bytes + got, count - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      LastError_ = WindowsErrorCode(errno, FileName_);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool TReadOnlyFile::Seek(std::int64_t offset) {
+  if (offset < 0 || lseek(static_cast<int>(Handle_), offset, SEEK_SET) < 0) {
+    LastError_ = WindowsErrorCode(offset < 0 ? EINVAL : errno, FileName_);
+    return false;
+  }
+  return true;
+}
+
+bool TReadOnlyFile::Position(std::int64_t& offset) {
+  const off_t at = lseek(static_cast<int>(Handle_), 0, SEEK_CUR);
+  if (at < 0) {
+    LastError_ = WindowsErrorCode(errno, FileName_);
+    return false;
+  }
+  offset = at;
+  return true;
+}
+
+bool TReadOnlyFile::Size(std::int64_t& size) {
+  struct stat info {};
+  if (fstat(static_cast<int>(Handle_), &info) != 0) {
+    LastError_ = WindowsErrorCode(errno, FileName_);
+    return false;
+  }
+  size = info.st_size;
+  return true;
+}
+
+bool TReadOnlyFile::Close() {
+  if (Handle_ == kClosed) return true;
+  const int fd = static_cast<int>(Handle_);
+  Handle_ = kClosed;
+  if (::close(fd) != 0 && errno != EINTR) {
+    LastError_ = WindowsErrorCode(errno, FileName_);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace jarvet

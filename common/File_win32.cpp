@@ -1,0 +1,89 @@
+// Reading an existing file without denying other programs reading or writing it: Win32.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "File.h"
+
+namespace jarvet {
+
+static HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+bool TReadOnlyFile::Open(const std::string& fileName, TShare share) {
+  Close();
+  FileName_ = fileName;
+  const DWORD shareMode =
+      share == TShare::ReadWrite ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+  HANDLE handle = CreateFileA(fileName.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    LastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  Handle_ = reinterpret_cast<std::intptr_t>(handle);
+  return true;
+}
+
+bool TReadOnlyFile::Read(void* buffer, std::size_t count, std::size_t& got) {
+  got = 0;
+  auto* bytes = static_cast<char*>(buffer);
+  while (got < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - got, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(AsHandle(Handle_), bytes + got, chunk, &n, nullptr)) {
+      LastError_ = static_cast<int>(GetLastError());
+      return false;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  return true;
+}
+
+bool TReadOnlyFile::Seek(std::int64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  if (offset < 0) {
+    LastError_ = ERROR_NEGATIVE_SEEK;
+    return false;
+  }
+  if (!SetFilePointerEx(AsHandle(Handle_), to, nullptr, FILE_BEGIN)) {
+    LastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool TReadOnlyFile::Position(std::int64_t& offset) {
+  LARGE_INTEGER zero{};
+  LARGE_INTEGER at{};
+  if (!SetFilePointerEx(AsHandle(Handle_), zero, &at, FILE_CURRENT)) {
+    LastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  offset = at.QuadPart;
+  return true;
+}
+
+bool TReadOnlyFile::Size(std::int64_t& size) {
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(AsHandle(Handle_), &length)) {
+    LastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  size = length.QuadPart;
+  return true;
+}
+
+bool TReadOnlyFile::Close() {
+  if (Handle_ == kClosed) return true;
+  HANDLE handle = AsHandle(Handle_);
+  Handle_ = kClosed;
+  if (!CloseHandle(handle)) {
+    LastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace jarvet

@@ -1,0 +1,23 @@
+// Facts about the running process: its command line, and its executable for the failure report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace jarvet {
+
+// The command line as one text, the invocation name first, quotes as typed. Where the platform
+// passes only a parameter list, it is rebuilt from it.
+std::string RawCommandLine(int argc, char** argv);
+
+// A closed pipe on standard output must be a write error, not the end of the process.
+void PrepareProcess();
+
+// The running executable's file name without its directory.
+std::string ModuleFileName();
+
+// A code address as an offset from the start of the module that holds it, so that the same
+// build reports the same address on every run.
+std::uint32_t ModuleOffset(const void* codeAddress);
+
+}  // namespace jarvet

@@ -1,0 +1,38 @@
+// Facts about the running process: POSIX.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <vector>
+
+#include "CommandLine.h"
+
+#include "Process.h"
+
+namespace jarvet {
+
+std::string RawCommandLine(int argc, char** argv) {
+  return JoinCommandLine(std::vector<std::string>(argv, argv + argc));
+}
+
+void PrepareProcess() { std::signal(SIGPIPE, SIG_IGN); }
+
+std::string ModuleFileName() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0) return "jarvet";
+  const std::string full(path, static_cast<std::size_t>(length));
+  return full.substr(full.find_last_of('/') + 1);
+}
+
+std::uint32_t ModuleOffset(const void* codeAddress) {
+  Dl_info info{};
+  const auto address = reinterpret_cast<std::uintptr_t>(codeAddress);
+  if (dladdr(codeAddress, &info) != 0 && info.dli_fbase != nullptr) {
+    return static_cast<std::uint32_t>(address - reinterpret_cast<std::uintptr_t>(info.dli_fbase));
+  }
+  return static_cast<std::uint32_t>(address);
+}
+
+}  // namespace jarvet

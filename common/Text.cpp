@@ -1,0 +1,94 @@
+// Text and number rules shared by the front end, the player control and the tag readers.
+#include "Text.h"
+
+#include <limits>
+
+namespace jarvet {
+
+std::string TrimControl(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsBlankOrControl(text[first])) ++first;
+  while (last > first && IsBlankOrControl(text[last - 1])) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+std::string TrimControlRight(std::string_view text) {
+  std::size_t last = text.size();
+  while (last > 0 && IsBlankOrControl(text[last - 1])) --last;
+  return std::string(text.substr(0, last));
+}
+
+static char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+static int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+static std::optional<std::int32_t> ParseHexDigits(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+    if (value > 0xFFFFFFFFu) return std::nullopt;  // more than 8 significant digits
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+static std::optional<std::int32_t> ParseDecimalDigits(std::string_view digits, bool negative) {
+  if (digits.empty()) return std::nullopt;
+  const std::int64_t limit =
+      negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+               : std::numeric_limits<std::int32_t>::max();
+  std::int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > limit) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::optional<std::int32_t> ParseNumber(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  const std::string_view rest = text.substr(i);
+  if (rest.empty()) return std::nullopt;
+  if (rest[0] == '$' || rest[0] == 'x' || rest[0] == 'X') return ParseHexDigits(rest.substr(1));
+  if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+    return ParseHexDigits(rest.substr(2));
+  }
+  if (rest[0] == '+' || rest[0] == '-') return ParseDecimalDigits(rest.substr(1), rest[0] == '-');
+  return ParseDecimalDigits(rest, false);
+}
+
+std::int64_t ParseTime(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) {
+    const auto seconds = ParseNumber(text);
+    return seconds ? *seconds : -1;
+  }
+  const auto seconds = ParseNumber(text.substr(colon + 1));
+  if (!seconds) return -1;
+  const auto minutes = ParseNumber(text.substr(0, colon));
+  if (!minutes) return -1;
+  return static_cast<std::int64_t>(*minutes) * 60 + *seconds;
+}
+
+std::string IntToStr(std::int64_t value) { return std::to_string(value); }
+
+}  // namespace jarvet

@@ -1,0 +1,31 @@
+// Text and number rules shared by the front end, the player control and the tag readers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace jarvet {
+
+// Bytes of value 0 to 32: blanks, NUL and the control characters.
+inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// Removes bytes of value 0 to 32 from both ends.
+std::string TrimControl(std::string_view text);
+// Removes bytes of value 0 to 32 from the end only.
+std::string TrimControlRight(std::string_view text);
+
+// Equal over the whole length, ignoring the case of the letters a to z only.
+bool SameTextAscii(std::string_view a, std::string_view b);
+
+// Decimal with an optional sign, or hexadecimal after "$", "x", "X", "0x" or "0X"; leading
+// spaces allowed, nothing may follow. A NUL byte ends the text. Empty on any failure.
+std::optional<std::int32_t> ParseNumber(std::string_view text);
+
+// "seconds" or "minutes:seconds" as seconds, computed without wrap-around; -1 when invalid.
+std::int64_t ParseTime(std::string_view text);
+
+std::string IntToStr(std::int64_t value);
+
+}  // namespace jarvet

@@ -1,0 +1,67 @@
+#include "Text.h"
+
+#include <gtest/gtest.h>
+
+namespace jarvet {
+namespace {
+
+TEST(ParseNumber, AcceptsDecimalAndHexForms) {
+  const struct {
+    const char* Text;
+    std::int32_t Value;
+  } cases[] = {
+      {"0", 0},           {"42", 42},           {"007", 7},
+      {"+12", 12},        {"-10", -10},         {"   5", 5},
+      {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"$A", 10},
+      {"x80", 128},       {"X80", 128},         {"0x1f", 31},
+      {"0XFF", 255},      {"$FFFFFFFF", -1},    {"$0000000000A", 10},
+      {"$80000000", INT32_MIN},
+  };
+  for (const auto& c : cases) {
+    const auto value = ParseNumber(c.Text);
+    ASSERT_TRUE(value.has_value()) << c.Text;
+    EXPECT_EQ(*value, c.Value) << c.Text;
+  }
+}
+
+TEST(ParseNumber, RejectsEverythingElse) {
+  const char* cases[] = {"",       " ",      "+",          "-",          "1.5",
+                         "10s",    "5 ",     "5\t",        "\t5",        "2147483648",
+                         "-2147483649", "$",  "0x",         "-$10",       "+0x10",
+                         "$100000000", "$G",  "1 2",        "99999999999999999999"};
+  for (const char* text : cases) EXPECT_FALSE(ParseNumber(text).has_value()) << '"' << text << '"';
+}
+
+TEST(ParseNumber, NulByteEndsTheText) {
+  EXPECT_EQ(ParseNumber(std::string("12\0abc", 6)), 12);
+  EXPECT_FALSE(ParseNumber(std::string("\0" "12", 3)).has_value());
+}
+
+TEST(ParseTime, SecondsOrMinutesAndSeconds) {
+  const struct {
+    const char* Text;
+    std::int64_t Seconds;
+  } cases[] = {
+      {"90", 90},   {"1:30", 90}, {"1:75", 135}, {"1:-30", 30}, {"-1:30", -30},
+      {"0", 0},     {"1:", -1},   {":30", -1},   {"1:2:3", -1}, {"abc", -1},
+      {"", -1},     {"$10:0", 960},
+      // no wrap-around: the caller decides what is too large
+      {"2147483647:0", 2147483647LL * 60},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseTime(c.Text), c.Seconds) << c.Text;
+}
+
+TEST(Text, TrimAndCompare) {
+  EXPECT_EQ(TrimControl(std::string(" \t\r\n a b \0\x01", 11)), "a b");
+  EXPECT_EQ(TrimControl("\xA0x\xA0"), "\xA0x\xA0");
+  EXPECT_EQ(TrimControlRight("  x  "), "  x");
+  EXPECT_TRUE(SameTextAscii("skipTo", "SKIPTO"));
+  EXPECT_FALSE(SameTextAscii("FFF", "FF"));
+  EXPECT_FALSE(SameTextAscii("F", "FF"));
+  // only a to z fold: accented letters and neighbouring punctuation do not
+  EXPECT_FALSE(SameTextAscii("\xE9", "\xC9"));
+  EXPECT_FALSE(SameTextAscii("[", "{"));
+}
+
+}  // namespace
+}  // namespace jarvet

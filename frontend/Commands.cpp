@@ -1,0 +1,151 @@
+// The eighteen commands, tested against the command word in a fixed order.
+#include "Commands.h"
+
+#include <limits>
+
+#include "Text.h"
+
+namespace jarvet {
+
+namespace {
+
+constexpr char kDefaultSeekSeconds[] = "5";
+constexpr char kDefaultVolumeSteps[] = "1";
+constexpr std::int32_t kSecondsPerPress = 5;
+constexpr std::int32_t kMaxVolume = 255;
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
+
+void Version(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetVersion())); }
+
+void Clear(TCommandContext& c) {
+  c.Player.ClearPlaylist();
+  c.Out.WriteLine("Clearing playlist...");
+}
+
+void Close(TCommandContext& c) {
+  c.Player.CloseWinamp();
+  c.Out.WriteLine("Closing Winamp...");
+}
+
+void Play(TCommandContext& c) {
+  if (!c.ArgText.empty()) return;  // playing a list file: not built yet
+  c.Player.Play();
+  c.Out.WriteLine("Playing...");
+}
+
+void Enqueue(TCommandContext&) {}  // not built yet
+
+void Stop(TCommandContext& c) {
+  c.Player.Stop();
+  c.Out.WriteLine("Playback stopped");
+}
+
+void Pause(TCommandContext& c) {
+  c.Player.Pause();
+  c.Out.WriteLine(c.Player.GetStatus() == "paused" ? "Playback paused" : "Playback resumed");
+}
+
+void Prev(TCommandContext& c) {
+  c.Player.PrevTrack();
+  c.Out.WriteLine("Skipping to previous track");
+}
+
+void Next(TCommandContext& c) {
+  c.Player.NextTrack();
+  c.Out.WriteLine("Skipping to next track");
+}
+
+// Reads ArgText, with a default when it is empty, as a count.
+std::optional<std::int32_t> CountWithDefault(TCommandContext& c, const char* fallback) {
+  if (c.ArgText.empty()) c.ArgText = fallback;
+  return ParseNumber(c.ArgText);
+}
+
+// Presses for a number of seconds: one at the least, else whole 5-second steps.
+std::int32_t SeekPresses(std::int32_t seconds) {
+  return seconds < kSecondsPerPress ? 1 : seconds / kSecondsPerPress;
+}
+
+void FastForward(TCommandContext& c) {
+  const auto seconds = CountWithDefault(c, kDefaultSeekSeconds);
+  if (!seconds) return;
+  for (std::int32_t i = SeekPresses(*seconds); i > 0; --i) c.Player.Forward5s();
+  c.Out.WriteLine("Fast forwarding " + c.ArgText + " s");
+}
+
+void Rewind(TCommandContext& c) {
+  const auto seconds = CountWithDefault(c, kDefaultSeekSeconds);
+  if (!seconds) return;
+  for (std::int32_t i = SeekPresses(*seconds); i > 0; --i) c.Player.Rewind5s();
+  c.Out.WriteLine("Rewinding " + c.ArgText + " s");
+}
+
+void SkipTo(TCommandContext& c) {
+  if (c.ArgText.empty()) return;
+  const auto track = ParseNumber(c.ArgText);
+  if (!track || *track < 1 || *track > c.Player.GetPlaylistLength()) return;
+  c.Player.SetPlaylistPos(*track - 1);
+  c.Player.Play();
+  c.Out.WriteLine("Skipping to track " + IntToStr(*track));
+}
+
+void Seek(TCommandContext& c) {
+  if (c.ArgText.empty()) return;
+  const std::int64_t seconds = ParseTime(c.ArgText);
+  // A time whose milliseconds don't fit the message is as invalid as a malformed one.
+  if (seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max() / kMillisecondsPerSecond) {
+    return;
+  }
+  c.Player.SeekTo(static_cast<std::int32_t>(seconds * kMillisecondsPerSecond));
+  c.Out.WriteLine("Seeking to " + c.ArgText + " s");
+}
+
+void SetVolume(TCommandContext& c) {
+  if (c.ArgText.empty()) return;
+  const auto volume = ParseNumber(c.ArgText);
+  if (!volume || *volume < 0 || *volume > kMaxVolume) return;
+  c.Player.SetVolume(*volume);
+  c.Out.WriteLine("Setting volume to " + IntToStr(*volume));
+}
+
+void VolumeUp(TCommandContext& c) {
+  const auto steps = CountWithDefault(c, kDefaultVolumeSteps);
+  if (!steps) return;
+  for (std::int32_t i = *steps; i > 0; --i) c.Player.VolumeUp();
+  c.Out.WriteLine("Increasing volume by " + c.ArgText + " units");
+}
+
+void VolumeDown(TCommandContext& c) {
+  const auto steps = CountWithDefault(c, kDefaultVolumeSteps);
+  if (!steps) return;
+  for (std::int32_t i = *steps; i > 0; --i) c.Player.VolumeDown();
+  c.Out.WriteLine("Decreasing volume by " + c.ArgText + " units");
+}
+
+void Position(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetPlaylistPos())); }
+
+void Info(TCommandContext&) {}  // not built yet
+
+struct TCommand {
+  const char* Name;
+  void (*Run)(TCommandContext&);
+};
+
+constexpr TCommand kCommands[] = {
+    {"VERSION", Version}, {"CLEAR", Clear},         {"CLOSE", Close},
+    {"PLAY", Play},       {"ENQUEUE", Enqueue},     {"STOP", Stop},
+    {"PAUSE", Pause},     {"PREV", Prev},           {"NEXT", Next},
+    {"FF", FastForward},  {"REW", Rewind},          {"SKIPTO", SkipTo},
+    {"SEEK", Seek},       {"SETVOL", SetVolume},    {"VOLUP", VolumeUp},
+    {"VOLDOWN", VolumeDown}, {"POS", Position},     {"INFO", Info},
+};
+
+}  // namespace
+
+void DispatchCommand(const std::string& commandWord, TCommandContext& context) {
+  for (const TCommand& command : kCommands) {
+    if (SameTextAscii(commandWord, command.Name)) command.Run(context);
+  }
+}
+
+}  // namespace jarvet

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "../tests/support/FakePlatform.h"
+#include "../tests/support/StringSink.h"
+#include "Jarvet.h"
+
+namespace jarvet {
+namespace {
+
+using testing::Command;
+using testing::Request;
+using testing::TFakePlatform;
+using testing::TSentMessage;
+using testing::TStringSink;
+
+struct TRunResult {
+  int Status;
+  std::string Output;
+  std::vector<TSentMessage> Sent;
+};
+
+TRunResult RunWith(TFakePlatform& platform, const std::string& raw) {
+  TStringSink sink;
+  const int status = RunJarvet(raw, platform, sink, "jarvet.exe");
+  return {status, sink.Text, platform.Sent};
+}
+
+TRunResult RunLine(const std::string& raw) {
+  TFakePlatform platform;
+  platform.Answer(0, 124, 4);  // four tracks
+  return RunWith(platform, raw);
+}
+
+std::vector<TSentMessage> Times(std::size_t n, const TSentMessage& message) {
+  return std::vector<TSentMessage>(n, message);
+}
+
+TEST(Jarvet, BannerWithTooFewParameters) {
+  for (const char* raw : {"jarvet", "jarvet C:\\Player", "jarvet   \"\"  "}) {
+    TFakePlatform platform;
+    const TRunResult result = RunWith(platform, raw);
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Output.rfind("Jarvet 1.1\r\n", 0), 0u) << raw;
+    EXPECT_TRUE(std::regex_match(result.Output, std::regex("Jarvet 1\\.1\r\n[^\r\n]+\r\n")));
+    EXPECT_TRUE(platform.LookedUp.empty()) << "no window lookup for the banner";
+  }
+}
+
+TEST(Jarvet, CommandsSendTheirMessagesAndWriteTheirLines) {
+  const struct {
+    const char* Raw;
+    std::vector<TSentMessage> Sent;
+    const char* Output;
+  } cases[] = {
+      {"j d CLEAR", {Request(0, 101)}, "Clearing playlist...\r\n"},
+      {"j d close", {Command(40001)}, "Closing Winamp...\r\n"},
+      {"j d Play", {Command(40045)}, "Playing...\r\n"},
+      {"j d STOP", {Command(40047)}, "Playback stopped\r\n"},
+      {"j d prev", {Command(40044)}, "Skipping to previous track\r\n"},
+      {"j d NEXT", {Command(40048)}, "Skipping to next track\r\n"},
+      {"j d VERSION", {Request(0, 0)}, "0\r\n"},
+      {"j d POS", {Request(0, 125)}, "0\r\n"},
+      {"j d FF", Times(1, Command(40148)), "Fast forwarding 5 s\r\n"},
+      {"j d FF 4", Times(1, Command(40148)), "Fast forwarding 4 s\r\n"},
+      {"j d FF 5", Times(1, Command(40148)), "Fast forwarding 5 s\r\n"},
+      {"j d FF 12", Times(2, Command(40148)), "Fast forwarding 12 s\r\n"},
+      {"j d FF -10", Times(1, Command(40148)), "Fast forwarding -10 s\r\n"},
+      {"j d ff 010", Times(2, Command(40148)), "Fast forwarding 010 s\r\n"},
+      {"j d FF 1.5", {}, ""},
+      {"j d FF 10s", {}, ""},
+      {"j d REW 14", Times(2, Command(40144)), "Rewinding 14 s\r\n"},
+      {"j d REW", Times(1, Command(40144)), "Rewinding 5 s\r\n"},
+      {"j d SKIPTO 4", {Request(0, 124), Request(3, 121), Command(40045)},
+       "Skipping to track 4\r\n"},
+      {"j d SKIPTO $2", {Request(0, 124), Request(1, 121), Command(40045)},
+       "Skipping to track 2\r\n"},
+      {"j d SKIPTO 5", {Request(0, 124)}, ""},
+      {"j d SKIPTO 0", {}, ""},
+      {"j d SKIPTO", {}, ""},
+      {"j d SEEK 1:30", {Request(90000, 106)}, "Seeking to 1:30 s\r\n"},
+      {"j d SEEK 0", {Request(0, 106)}, "Seeking to 0 s\r\n"},
+      {"j d SEEK 1:-30", {Request(30000, 106)}, "Seeking to 1:-30 s\r\n"},
+      {"j d SEEK 2147483", {Request(2147483000, 106)}, "Seeking to 2147483 s\r\n"},
+      {"j d SEEK 2147484", {}, ""},
+      {"j d SEEK 35791394:0", {}, ""},  // minutes whose milliseconds overflow
+      {"j d SEEK -1:30", {}, ""},
+      {"j d SEEK 1:", {}, ""},
+      {"j d SEEK :30", {}, ""},
+      {"j d SEEK 1:2:3", {}, ""},
+      {"j d SEEK", {}, ""},
+      {"j d SETVOL 255", {Request(255, 122)}, "Setting volume to 255\r\n"},
+      {"j d SETVOL x80", {Request(128, 122)}, "Setting volume to 128\r\n"},
+      {"j d SETVOL 0", {Request(0, 122)}, "Setting volume to 0\r\n"},
+      {"j d SETVOL 256", {}, ""},
+      {"j d SETVOL -1", {}, ""},
+      {"j d SETVOL", {}, ""},
+      {"j d VOLUP", Times(1, Command(40058)), "Increasing volume by 1 units\r\n"},
+      {"j d VOLUP 3", Times(3, Command(40058)), "Increasing volume by 3 units\r\n"},
+      {"j d VOLUP 0", {}, "Increasing volume by 0 units\r\n"},
+      {"j d VOLUP -2", {}, "Increasing volume by -2 units\r\n"},
+      {"j d VOLUP up", {}, ""},
+      {"j d VOLDOWN 2", Times(2, Command(40059)), "Decreasing volume by 2 units\r\n"},
+      {"j d VOLDOWN", Times(1, Command(40059)), "Decreasing volume by 1 units\r\n"},
+      // words that are not command names, exactly
+      {"j d PLAYY", {}, ""},
+      {"j d PLA", {}, ""},
+      {"j d F", {}, ""},
+      {"j d \xC9NEXT", {}, ""},
+  };
+  for (const auto& c : cases) {
+    const TRunResult result = RunLine(c.Raw);
+    EXPECT_EQ(result.Status, 0) << c.Raw;
+    EXPECT_EQ(result.Output, c.Output) << c.Raw;
+    EXPECT_EQ(result.Sent, c.Sent) << c.Raw;
+  }
+}
+
+TEST(Jarvet, PauseReportsTheNewStatus) {
+  const struct {
+    std::int32_t Status;
+    const char* Line;
+  } cases[] = {{3, "Playback paused\r\n"},
+               {1, "Playback resumed\r\n"},
+               {0, "Playback resumed\r\n"},
+               {2, "Playback resumed\r\n"}};
+  for (const auto& c : cases) {
+    TFakePlatform platform;
+    platform.Answer(0, 104, c.Status);
+    const TRunResult result = RunWith(platform, "j d PAUSE");
+    EXPECT_EQ(result.Output, c.Line);
+    EXPECT_EQ(result.Sent, (std::vector<TSentMessage>{Command(40046), Request(0, 104)}));
+  }
+}
+
+TEST(Jarvet, QueriesWriteThePlayersNumbers) {
+  TFakePlatform platform;
+  platform.Answer(0, 0, 0x5666);
+  platform.Answer(0, 125, -1);
+  EXPECT_EQ(RunWith(platform, "j d version").Output, "22118\r\n");
+  EXPECT_EQ(RunWith(platform, "j d pos").Output, "-1\r\n");
+}
+
+TEST(Jarvet, NoPlayerRunning) {
+  const struct {
+    const char* Raw;
+    const char* Output;
+  } cases[] = {
+      {"j d STOP", "Playback stopped\r\n"},   {"j d NEXT", "Skipping to next track\r\n"},
+      {"j d VERSION", "0\r\n"},               {"j d POS", "0\r\n"},
+      {"j d PAUSE", "Playback resumed\r\n"},  {"j d SKIPTO 1", ""},
+      {"j d FF 10", "Fast forwarding 10 s\r\n"},
+  };
+  for (const auto& c : cases) {
+    TFakePlatform platform;
+    platform.Window = 0;
+    const TRunResult result = RunWith(platform, c.Raw);
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Output, c.Output) << c.Raw;
+    EXPECT_EQ(platform.LookedUp.size(), 1u) << "looked up once, never again";
+  }
+}
+
+TEST(Jarvet, ArgumentTextIsWhatFollowsTheCommandWord) {
+  const struct {
+    const char* Raw;
+    std::size_t Presses;
+    const char* Output;
+  } cases[] = {
+      // the command word's letters earlier on the line
+      {"jarvet C:\\Stuff\\Player ff 10", 2, "Fast forwarding 10 s\r\n"},
+      {"jarvet \"C:\\My Stuff\\Player\" FF 10", 2, "Fast forwarding 10 s\r\n"},
+      // a quoted or partly quoted command word
+      {"jarvet d \"ff\" 10", 2, "Fast forwarding 10 s\r\n"},
+      {"jarvet d f\"f\" 15", 3, "Fast forwarding 15 s\r\n"},
+      // blanks only after the command word: the default
+      {"jarvet d FF   \t ", 1, "Fast forwarding 5 s\r\n"},
+      // inner blanks and quotes stay as typed
+      {"jarvet d FF  \"10\"  ", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const TRunResult result = RunLine(c.Raw);
+    EXPECT_EQ(result.Output, c.Output) << c.Raw;
+    EXPECT_EQ(result.Sent, Times(c.Presses, Command(40148))) << c.Raw;
+  }
+  EXPECT_EQ(RunLine("j \"C:\\Program Files\\Player\" SEEK  1:30 ").Output, "Seeking to 1:30 s\r\n");
+}
+
+TEST(Jarvet, OutputIsHeldBackUnlessATerminal) {
+  TFakePlatform platform;
+  TStringSink sink;
+  sink.Terminal = true;
+  RunJarvet("j d STOP", platform, sink, "jarvet");
+  EXPECT_EQ(sink.Writes, 1);
+  EXPECT_EQ(sink.Text, "Playback stopped\r\n");
+}
+
+TEST(Jarvet, FailedWriteIsReportedWithExitStatus1) {
+  TFakePlatform platform;
+  TStringSink sink;
+  sink.FailWith = 101;
+  EXPECT_EQ(RunJarvet("j d STOP", platform, sink, "jarvet.exe"), 1);
+  EXPECT_EQ(sink.Writes, 2) << "the line, then the report";
+}
+
+}  // namespace
+}  // namespace jarvet

@@ -1,0 +1,43 @@
+// Standard output: POSIX.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Output.h"
+#include "PlatformError.h"
+
+namespace jarvet {
+
+namespace {
+
+constexpr int kShortWrite = 101;  // nothing written: counted as a full disk
+
+class TStdoutSink : public TOutputSink {
+ public:
+  bool Write(std::string_view data, int& errorCode) override {
+    while (!data.empty()) {
+      const ssize_t n = write(STDOUT_FILENO, data.data(), data.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        errorCode = WindowsErrorCode(errno);
+        return false;
+      }
+      if (n == 0) {
+        errorCode = kShortWrite;
+        return false;
+      }
+      data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  bool IsTerminal() const override { return isatty(STDOUT_FILENO) == 1; }
+};
+
+}  // namespace
+
+TOutputSink& StandardOutput() {
+  static TStdoutSink sink;
+  return sink;
+}
+
+}  // namespace jarvet
