@@ -91,4 +91,20 @@ std::int64_t ParseTime(std::string_view text) {
 
 std::string IntToStr(std::int64_t value) { return std::to_string(value); }
 
+void DoubleBackslashes(std::string& text) {
+  for (std::size_t i = text.find('\\'); i != std::string::npos; i = text.find('\\', i + 2)) {
+    text.insert(i, 1, '\\');
+  }
+}
+
+std::string TextAfter(std::string_view text, char delimiter) {
+  const std::size_t at = text.find(delimiter);
+  return std::string(at == std::string_view::npos ? text : text.substr(at + 1));
+}
+
+std::string TextBefore(std::string_view text, char delimiter) {
+  const std::size_t at = text.find(delimiter);
+  return std::string(at == std::string_view::npos ? std::string_view() : text.substr(0, at));
+}
+
 }  // namespace jarvet

@@ -28,4 +28,11 @@ std::int64_t ParseTime(std::string_view text);
 
 std::string IntToStr(std::int64_t value);
 
+// Every backslash doubled, each exactly once.
+void DoubleBackslashes(std::string& text);
+// The text after the first delimiter; the whole text when there is none.
+std::string TextAfter(std::string_view text, char delimiter);
+// The text before the first delimiter; empty when there is none.
+std::string TextBefore(std::string_view text, char delimiter);
+
 }  // namespace jarvet

@@ -65,3 +65,30 @@ TEST(Text, TrimAndCompare) {
 
 }  // namespace
 }  // namespace jarvet
+
+namespace jarvet {
+namespace {
+
+TEST(Text, DoubleBackslashesOnce) {
+  const struct {
+    const char* In;
+    const char* Out;
+  } cases[] = {{"", ""}, {"C:\\Music", "C:\\\\Music"}, {"\\\\", "\\\\\\\\"}, {"a\\", "a\\\\"},
+               {"none", "none"}};
+  for (const auto& c : cases) {
+    std::string text = c.In;
+    DoubleBackslashes(text);
+    EXPECT_EQ(text, c.Out) << c.In;
+  }
+}
+
+TEST(Text, TextAfterAndBefore) {
+  EXPECT_EQ(TextAfter("a\"b\"c", '"'), "b\"c");
+  EXPECT_EQ(TextAfter("abc", '"'), "abc");
+  EXPECT_EQ(TextAfter("abc\"", '"'), "");
+  EXPECT_EQ(TextBefore("a\"b", '"'), "a");
+  EXPECT_EQ(TextBefore("abc", '"'), "");
+}
+
+}  // namespace
+}  // namespace jarvet

@@ -1,7 +1,10 @@
 // The eighteen commands, tested against the command word in a fixed order.
 #include "Commands.h"
 
+#include <chrono>
+#include <cstdio>
 #include <limits>
+#include <thread>
 
 #include "Text.h"
 
@@ -14,6 +17,7 @@ constexpr char kDefaultVolumeSteps[] = "1";
 constexpr std::int32_t kSecondsPerPress = 5;
 constexpr std::int32_t kMaxVolume = 255;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
+constexpr std::chrono::milliseconds kLoadWait{100};
 
 void Version(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetVersion())); }
 
@@ -27,13 +31,43 @@ void Close(TCommandContext& c) {
   c.Out.WriteLine("Closing Winamp...");
 }
 
+// The list file is gone once the player has been started on it; the player gets a moment to
+// load it before it is asked for its length.
+void LoadListFile(TCommandContext& c, void (TWinampApi::*start)(const std::string&)) {
+  (c.Player.*start)(kListFilePath);
+  std::remove(kListFilePath);
+}
+
+void WaitForPlayer() { std::this_thread::sleep_for(kLoadWait); }
+
+// "Adding n file(s) in "folder" matching "pattern" to playlist...": the folder is what stands
+// between the first two quotes of the argument, the pattern what follows the second.
+void WriteAddingLine(TCommandContext& c, std::int64_t count) {
+  DoubleBackslashes(c.ArgText);
+  const std::string pattern = TrimControl(TextAfter(TextAfter(c.ArgText, '"'), '"'));
+  const std::string folder = TextBefore(TextAfter(c.ArgText, '"'), '"');
+  c.Out.WriteLine("Adding " + IntToStr(count) + " file(s) in \"" + folder + "\" matching \"" +
+                  pattern + "\" to playlist...");
+}
+
 void Play(TCommandContext& c) {
-  if (!c.ArgText.empty()) return;  // playing a list file: not built yet
-  c.Player.Play();
+  if (c.ArgText.empty()) {
+    c.Player.Play();
+  } else {
+    LoadListFile(c, &TWinampApi::OpenFile);
+    WaitForPlayer();
+    WriteAddingLine(c, c.Player.GetPlaylistLength());
+  }
   c.Out.WriteLine("Playing...");
 }
 
-void Enqueue(TCommandContext&) {}  // not built yet
+void Enqueue(TCommandContext& c) {
+  if (c.ArgText.empty()) return;
+  const std::int64_t before = c.Player.GetPlaylistLength();
+  LoadListFile(c, &TWinampApi::AddFile);
+  WaitForPlayer();
+  WriteAddingLine(c, c.Player.GetPlaylistLength() - before);
+}
 
 void Stop(TCommandContext& c) {
   c.Player.Stop();

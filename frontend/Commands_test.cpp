@@ -204,5 +204,55 @@ TEST(Jarvet, FailedWriteIsReportedWithExitStatus1) {
   EXPECT_EQ(sink.Writes, 2) << "the line, then the report";
 }
 
+TEST(Jarvet, ListLoadingReportsTheNewLengthOrTheGrowth) {
+  const std::string exe = std::string("d") + kDirectorySeparator + "winamp.exe";
+  const std::string list = kListFilePath;
+  {
+    TFakePlatform platform;
+    platform.Answer(0, 124, 10);
+    platform.OnStart = [&](const std::string&) { platform.Answer(0, 124, 3); };
+    const TRunResult result = RunWith(platform, "j d PLAY \"C:\\Music\" *.mp3");
+    EXPECT_EQ(result.Output,
+              "Adding 3 file(s) in \"C:\\\\Music\" matching \"*.mp3\" to playlist...\r\n"
+              "Playing...\r\n");
+    EXPECT_EQ(platform.Started, std::vector<std::string>{"\"" + exe + "\" \"" + list + "\""});
+    EXPECT_EQ(result.Sent, std::vector<TSentMessage>{Request(0, 124)});
+  }
+  {
+    TFakePlatform platform;
+    platform.Answer(0, 124, 10);
+    platform.OnStart = [&](const std::string&) { platform.Answer(0, 124, 13); };
+    const TRunResult result = RunWith(platform, "j d enqueue \"/music\" *.ogg");
+    EXPECT_EQ(result.Output,
+              "Adding 3 file(s) in \"/music\" matching \"*.ogg\" to playlist...\r\n");
+    EXPECT_EQ(platform.Started,
+              std::vector<std::string>{"\"" + exe + "\" /ADD \"" + list + "\""});
+  }
+}
+
+TEST(Jarvet, ListLoadingSplitsFolderAndPattern) {
+  const struct {
+    const char* Argument;
+    const char* Folder;
+    const char* Pattern;
+  } cases[] = {
+      {"*.mp3", "", "*.mp3"},
+      {"x \"*.mp3", "", "*.mp3"},
+      {"x \"C:\\A B\"  *.mp3 ", "C:\\\\A B", "*.mp3"},
+      {"\"/m\"", "/m", ""},
+      {"\"/m\" a\"b\"", "/m", "a\"b\""},
+  };
+  for (const auto& c : cases) {
+    TFakePlatform platform;
+    const TRunResult result = RunWith(platform, std::string("j d ENQUEUE ") + c.Argument);
+    EXPECT_EQ(result.Output, std::string("Adding 0 file(s) in \"") + c.Folder +
+                                 "\" matching \"" + c.Pattern + "\" to playlist...\r\n")
+        << c.Argument;
+  }
+  TFakePlatform platform;
+  EXPECT_EQ(RunWith(platform, "j d ENQUEUE").Output, "");
+  EXPECT_TRUE(platform.Started.empty());
+}
+
 }  // namespace
 }  // namespace jarvet

@@ -22,6 +22,7 @@
 namespace jarvet {
 
 const char kDirectorySeparator = '/';
+const char kListFilePath[] = "/tmp/winamp.m3u";
 
 namespace {
 

@@ -6,6 +6,7 @@
 namespace jarvet {
 
 const char kDirectorySeparator = '\\';
+const char kListFilePath[] = "C:\\winamp.m3u";
 
 namespace {
 

@@ -60,7 +60,12 @@ class TFakePlatform : public TPlatform {
     const auto answer = Answers.find({wParam, lParam});
     return answer == Answers.end() ? 0 : answer->second;
   }
-  void StartProgram(const std::string& commandLine) override { Started.push_back(commandLine); }
+  // Called for every program start after it is recorded.
+  std::function<void(const std::string&)> OnStart;
+  void StartProgram(const std::string& commandLine) override {
+    Started.push_back(commandLine);
+    if (OnStart) OnStart(commandLine);
+  }
 };
 
 }  // namespace jarvet::testing
