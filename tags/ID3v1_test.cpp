@@ -117,24 +117,20 @@ TEST(ID3v1, DetectVersionLooksAtBytes125And126) {
   }
 }
 
-TEST(ID3v1, FreshReaderHasInitialValues) { ExpectInitial(TID3v1()); }
-
+// Full areas, so that reading a byte too many or too few shows in a neighbour.
 TEST_F(ID3v1Test, FillsEveryFieldOfAVersion11Tag) {
   TBytes trailer = EmptyTag();
-  Put(trailer, 3, "Title");
-  Put(trailer, 33, "Artist");
-  Put(trailer, 63, "Album");
-  Put(trailer, 93, "2001");
+  Put(trailer, 3, std::string(30, 't') + std::string(30, 'a') + std::string(30, 'l') + "19  ");
   Put(trailer, 97, std::string(28, 'c'));
   trailer[126] = 7;
   trailer[127] = 17;
   const TID3v1 tag = LoadTrailer(trailer, TBytes(1000, 'x'));
   EXPECT_TRUE(tag.TagFound);
   EXPECT_EQ(tag.Version, 2);
-  EXPECT_EQ(tag.Title, "Title");
-  EXPECT_EQ(tag.Artist, "Artist");
-  EXPECT_EQ(tag.Album, "Album");
-  EXPECT_EQ(tag.Year, "2001");
+  EXPECT_EQ(tag.Title, std::string(30, 't'));
+  EXPECT_EQ(tag.Artist, std::string(30, 'a'));
+  EXPECT_EQ(tag.Album, std::string(30, 'l'));
+  EXPECT_EQ(tag.Year, "19");
   EXPECT_EQ(tag.Comment, std::string(28, 'c'));
   EXPECT_EQ(tag.Track, 7);
   EXPECT_EQ(tag.GenreIndex, 17);
@@ -181,7 +177,6 @@ TEST_F(ID3v1Test, CleaningRemovesOnlyTrailingBlanksAndControls) {
       {"Mid \x01 dle\t\r\n \x1f", "Mid \x01 dle"},
       {"NBSP\xA0", Ansi("NBSP\xA0")},
       {"\xE9t\xE9\x80 ", Ansi("\xE9t\xE9\x80")},
-      {std::string(30, 'T'), std::string(30, 'T')},
       {" \t\r\n" + std::string(26, '\0'), ""},
   };
   for (const TCase& c : cases) {
@@ -189,20 +184,6 @@ TEST_F(ID3v1Test, CleaningRemovesOnlyTrailingBlanksAndControls) {
     Put(trailer, 3, c.Area);
     EXPECT_EQ(LoadTrailer(trailer).Title, c.Title) << "area \"" << c.Area << "\"";
   }
-}
-
-TEST_F(ID3v1Test, AreasDoNotRunIntoEachOther) {
-  TBytes trailer = EmptyTag();
-  Put(trailer, 3, std::string(30, 't') + std::string(30, 'a') + std::string(30, 'l') + "19  ");
-  Put(trailer, 97, std::string(30, 'c'));
-  trailer[127] = 'g';
-  const TID3v1 tag = LoadTrailer(trailer);
-  EXPECT_EQ(tag.Title, std::string(30, 't'));
-  EXPECT_EQ(tag.Artist, std::string(30, 'a'));
-  EXPECT_EQ(tag.Album, std::string(30, 'l'));
-  EXPECT_EQ(tag.Year, "19");
-  EXPECT_EQ(tag.Comment, std::string(30, 'c'));
-  EXPECT_EQ(tag.GenreIndex, 'g');
 }
 
 #ifndef _WIN32
