@@ -1,0 +1,423 @@
+// The simulated player's POSIX endpoint: its command line, its window (a Unix-domain socket in
+// the window directory) and one poll loop that serves every connected client.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "PlayerEngine.h"
+#include "WindowMessages.h"
+
+namespace jarvet::simplayer {
+namespace {
+
+constexpr int kUsageStatus = 2;
+constexpr int kFailureStatus = 1;
+constexpr int kListenBacklog = 16;
+constexpr std::int32_t kMaxHandOverBytes = 65536;  // anything longer is garbage
+constexpr std::size_t kReceiveChunk = 4096;
+constexpr char kAddSwitch[] = "/ADD";
+constexpr char kJournalName[] = "/journal.log";
+
+const char kUsage[] =
+    "usage: winamp.exe [options] [/ADD] [FILE]\n"
+    "  --dir DIR                  player directory (default: the executable's directory)\n"
+    "  --journal PATH             message journal (default: DIR/journal.log)\n"
+    "  --entry PATH[|SECONDS[|TITLE]]\n"
+    "                             a playlist entry, in order; repeatable\n"
+    "  --position N               0-based current entry\n"
+    "  --status stopped|playing|paused\n"
+    "  --time MS                  play position\n"
+    "  --bitrate N                kbit/s (default 128)\n"
+    "  --volume N                 0..255 (default 200)\n"
+    "  --version N                decimal or 0x hex (default 0x5666)\n"
+    "With FILE, a running player is handed the list file (/ADD: appended) and this one exits;\n"
+    "with none running, this one becomes the player with that list.\n";
+
+volatile std::sig_atomic_t StopRequested = 0;
+
+void OnStopSignal(int) { StopRequested = 1; }
+
+class TFd {
+ public:
+  explicit TFd(int fd = -1) : Fd_(fd) {}
+  TFd(TFd&& other) noexcept : Fd_(std::exchange(other.Fd_, -1)) {}
+  TFd& operator=(TFd&& other) noexcept {
+    std::swap(Fd_, other.Fd_);
+    return *this;
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() {
+    if (Fd_ >= 0) close(Fd_);
+  }
+  int Get() const { return Fd_; }
+
+ private:
+  int Fd_;
+};
+
+struct TOptions {
+  TPlayerState State;
+  std::string JournalPath;
+  bool Add = false;
+  std::optional<std::string> File;
+};
+
+// Decimal, or hexadecimal after 0x when hex is allowed; the whole text must read.
+std::optional<std::int32_t> ParseInt(const std::string& text, bool hex = false) {
+  if (text.empty()) return std::nullopt;
+  const bool isHex = hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* begin = text.c_str() + (isHex ? 2 : 0);
+  // strtoll would also take blanks and signs where we want none.
+  const bool digitFirst =
+      isHex ? std::isxdigit(static_cast<unsigned char>(*begin)) != 0
+            : (*begin == '-' || std::isdigit(static_cast<unsigned char>(*begin)) != 0);
+  if (!digitFirst) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(begin, &end, isHex ? 16 : 10);
+  if (errno != 0 || *end != '\0' || end == begin) return std::nullopt;
+  if (isHex && value <= std::numeric_limits<std::uint32_t>::max()) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  }
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+// PATH|SECONDS|TITLE, the last two optional.
+std::optional<TEntry> ParseEntry(const std::string& text) {
+  const std::size_t first = text.find('|');
+  TEntry entry = EntryForPath(text.substr(0, first));
+  if (entry.Path.empty()) return std::nullopt;
+  if (first == std::string::npos) return entry;
+  const std::size_t second = text.find('|', first + 1);
+  const std::string seconds = text.substr(first + 1, second - first - 1);
+  if (!seconds.empty()) {
+    const std::optional<std::int32_t> length = ParseInt(seconds);
+    if (!length) return std::nullopt;
+    entry.Length = *length;
+  }
+  if (second != std::string::npos) entry.Title = text.substr(second + 1);
+  return entry;
+}
+
+std::optional<TStatus> ParseStatus(const std::string& text) {
+  if (text == "stopped") return TStatus::Stopped;
+  if (text == "playing") return TStatus::Playing;
+  if (text == "paused") return TStatus::Paused;
+  return std::nullopt;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  return a.size() == std::strlen(b) && strncasecmp(a.c_str(), b, a.size()) == 0;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Fills options from the command line; a message on failure.
+std::optional<std::string> ParseCommandLine(int argc, char** argv, TOptions& options) {
+  std::optional<std::string> directory;
+  std::optional<std::int32_t> position;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument.rfind("--", 0) == 0 && !options.Add && !options.File) {
+      if (i + 1 >= argc) return argument + " needs a value";
+      const std::string value = argv[++i];
+      bool ok = true;
+      if (argument == "--dir") {
+        directory = value;
+      } else if (argument == "--journal") {
+        options.JournalPath = value;
+      } else if (argument == "--entry") {
+        const std::optional<TEntry> entry = ParseEntry(value);
+        ok = entry.has_value();
+        if (ok) options.State.Entries.push_back(*entry);
+      } else if (argument == "--status") {
+        const std::optional<TStatus> status = ParseStatus(value);
+        ok = status.has_value();
+        if (ok) options.State.Status = *status;
+      } else {
+        const std::optional<std::int32_t> number = ParseInt(value, argument == "--version");
+        ok = number.has_value();
+        if (argument == "--position") {
+          position = number;
+        } else if (argument == "--time") {
+          ok = ok && *number >= 0;
+          if (ok) options.State.Time = *number;
+        } else if (argument == "--bitrate") {
+          if (ok) options.State.Bitrate = *number;
+        } else if (argument == "--volume") {
+          ok = ok && *number >= 0 && *number <= 255;
+          if (ok) options.State.Volume = *number;
+        } else if (argument == "--version") {
+          if (ok) options.State.Version = *number;
+        } else {
+          return "unknown option " + argument;
+        }
+      }
+      if (!ok) return "bad value for " + argument + ": " + value;
+    } else if (EqualsIgnoringCase(argument, kAddSwitch) && !options.Add && !options.File) {
+      options.Add = true;
+    } else if (!options.File) {
+      options.File = argument;
+    } else {
+      return "more than one file: " + argument;
+    }
+  }
+  if (options.Add && !options.File) return std::string(kAddSwitch) + " needs a file";
+  if (position) {
+    const auto count = static_cast<std::int32_t>(options.State.Entries.size());
+    if (*position < 0 || (*position >= count && *position != 0)) {
+      return "--position names no entry";
+    }
+    options.State.Position = *position;
+  }
+  options.State.Directory = directory ? *directory : DirectoryOf(argv[0]);
+  if (options.JournalPath.empty()) options.JournalPath = options.State.Directory + kJournalName;
+  return std::nullopt;
+}
+
+std::string WindowDirectory() {
+  const char* dir = std::getenv(kWindowDirVariable);
+  if (dir != nullptr && *dir != '\0') return dir;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/jarvet-windows";
+  return "/tmp/jarvet-windows-" + std::to_string(getuid());
+}
+
+std::optional<sockaddr_un> WindowAddress(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return std::nullopt;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return address;
+}
+
+// A connection to the window at address, or none when nobody answers there.
+TFd ConnectToWindow(const sockaddr_un& address) {
+  TFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (fd.Get() < 0) return fd;
+  if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return TFd();
+  }
+  return fd;
+}
+
+bool SendAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ReceiveAll(int fd, void* data, std::size_t size) {
+  auto* bytes = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t n = recv(fd, bytes, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The running player has another working directory than ours.
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char* cwd = getcwd(nullptr, 0);
+  if (cwd == nullptr) return path;
+  std::string absolute = std::string(cwd) + "/" + path;
+  std::free(cwd);
+  return absolute;
+}
+
+int HandOverFile(int fd, bool add, const std::string& file) {
+  if (file.size() > static_cast<std::size_t>(kMaxHandOverBytes)) {
+    std::fprintf(stderr, "winamp.exe: file name too long\n");
+    return kFailureStatus;
+  }
+  const TWireMessage message{kWmCopyData, add ? kCopyDataAdd : kCopyDataOpen,
+                             static_cast<std::int32_t>(file.size())};
+  std::string bytes(reinterpret_cast<const char*>(&message), sizeof message);
+  bytes += file;
+  std::int32_t answer = 0;
+  if (!SendAll(fd, bytes) || !ReceiveAll(fd, &answer, sizeof answer)) {
+    std::fprintf(stderr, "winamp.exe: the running player did not answer\n");
+    return kFailureStatus;
+  }
+  return 0;
+}
+
+// Tells whoever started us that the window takes messages.
+void SignalReady() {
+  const char* text = std::getenv(kReadyFdVariable);
+  if (text == nullptr) return;
+  const std::optional<std::int32_t> fd = ParseInt(text);
+  if (fd && *fd >= 0) close(*fd);
+}
+
+struct TClient {
+  TFd Socket;
+  std::string Received;
+};
+
+// Answers every complete message the client has sent; false when the client is to be dropped.
+bool AnswerClient(TPlayerEngine& engine, TClient& client) {
+  std::size_t used = 0;
+  bool keep = true;
+  while (keep && !engine.CloseRequested() &&
+         client.Received.size() - used >= sizeof(TWireMessage)) {
+    TWireMessage message;
+    std::memcpy(&message, client.Received.data() + used, sizeof message);
+    std::int32_t answer = 0;
+    if (message.Message == kWmCopyData) {
+      if (message.LParam < 0 || message.LParam > kMaxHandOverBytes) return false;
+      const auto size = static_cast<std::size_t>(message.LParam);
+      if (client.Received.size() - used - sizeof message < size) break;  // the rest is on its way
+      answer = engine.HandOver(message.WParam, client.Received.substr(used + sizeof message, size));
+      used += sizeof message + size;
+    } else {
+      answer = engine.HandleMessage(message.Message, message.WParam, message.LParam);
+      used += sizeof message;
+    }
+    // An answer that does not fit at once belongs to a client that stopped reading.
+    keep = send(client.Socket.Get(), &answer, sizeof answer, MSG_NOSIGNAL | MSG_DONTWAIT) ==
+           static_cast<ssize_t>(sizeof answer);
+  }
+  client.Received.erase(0, used);
+  return keep;
+}
+
+// Reads what the client sent and answers it; false when the client is to be dropped.
+bool ServeClient(TPlayerEngine& engine, TClient& client) {
+  char buffer[kReceiveChunk];
+  const ssize_t n = recv(client.Socket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+  if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  if (n == 0) return false;
+  client.Received.append(buffer, static_cast<std::size_t>(n));
+  return AnswerClient(engine, client);
+}
+
+// Serves until the player is closed or told to stop. waitMask is the signal mask during the wait.
+void Serve(TPlayerEngine& engine, int listener, const sigset_t& waitMask) {
+  std::vector<TClient> clients;
+  while (!StopRequested && !engine.CloseRequested()) {
+    std::vector<pollfd> watched{{listener, POLLIN, 0}};
+    for (const TClient& client : clients) watched.push_back({client.Socket.Get(), POLLIN, 0});
+    if (ppoll(watched.data(), watched.size(), nullptr, &waitMask) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (std::size_t i = clients.size(); i-- > 0;) {
+      if (watched[i + 1].revents == 0) continue;
+      if (!ServeClient(engine, clients[i])) {
+        clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+      if (engine.CloseRequested()) return;
+    }
+    if ((watched[0].revents & POLLIN) != 0) {
+      TFd accepted(accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+      if (accepted.Get() >= 0) clients.push_back(TClient{std::move(accepted), {}});
+    }
+  }
+}
+
+int BecomePlayer(const TOptions& options, const std::string& windowDir,
+                 const sockaddr_un& address) {
+  // Blocked but for the wait in ppoll, so a stop signal cannot slip in between check and wait.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigset_t waitMask;
+  sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+
+  TPlayerEngine engine(options.State, options.JournalPath);
+  if (options.File) engine.LoadList(options.Add ? kCopyDataAdd : kCopyDataOpen, *options.File);
+
+  if (mkdir(windowDir.c_str(), 0700) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "winamp.exe: cannot create %s: %s\n", windowDir.c_str(),
+                 std::strerror(errno));
+    return kFailureStatus;
+  }
+  unlink(address.sun_path);  // a stale window: nobody answered on it
+  TFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (listener.Get() < 0 ||
+      bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener.Get(), kListenBacklog) != 0) {
+    std::fprintf(stderr, "winamp.exe: cannot open the window %s: %s\n", address.sun_path,
+                 std::strerror(errno));
+    return kFailureStatus;
+  }
+  SignalReady();
+  Serve(engine, listener.Get(), waitMask);
+  unlink(address.sun_path);
+  return 0;
+}
+
+int Run(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  TOptions options;
+  if (const std::optional<std::string> error = ParseCommandLine(argc, argv, options)) {
+    std::fprintf(stderr, "winamp.exe: %s\n%s", error->c_str(), kUsage);
+    return kUsageStatus;
+  }
+  const std::string windowDir = WindowDirectory();
+  const std::string socketPath = windowDir + "/" + kPlayerWindowClass;
+  const std::optional<sockaddr_un> address = WindowAddress(socketPath);
+  if (!address) {
+    std::fprintf(stderr, "winamp.exe: window path too long: %s\n", socketPath.c_str());
+    return kFailureStatus;
+  }
+  const TFd running = ConnectToWindow(*address);
+  if (running.Get() >= 0) {
+    // A running player takes the file over; started without one, we only bring it forward.
+    return options.File ? HandOverFile(running.Get(), options.Add, Absolute(*options.File)) : 0;
+  }
+  return BecomePlayer(options, windowDir, *address);
+}
+
+}  // namespace
+}  // namespace jarvet::simplayer
+
+int main(int argc, char** argv) { return jarvet::simplayer::Run(argc, argv); }

@@ -1,0 +1,37 @@
+// A temporary player directory with the simulated player in it, and runs of jarvet against it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RunProcess.h"
+
+namespace jarvet::testing {
+
+class PlayerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts the simulated player in Dir with these options (see its --help).
+  void StartPlayer(const std::vector<std::string>& options);
+  // Asks the running player to close and waits for it.
+  void StopPlayer();
+  // Runs jarvet with the player directory and the further parameters.
+  TProcessResult Jarvet(const std::vector<std::string>& parameters) const;
+  // Every message the player received since it started, one "message wParam lParam" a line.
+  std::vector<std::string> Journal() const;
+  // Sends one message to the running player directly, as a second controller would.
+  std::int32_t SendToPlayer(std::int32_t message, std::int32_t wParam, std::int32_t lParam) const;
+  void WriteFile(const std::string& path, const std::string& bytes) const;
+  std::string ReadFile(const std::string& path) const;
+  bool FileExists(const std::string& path) const;
+
+  std::string Dir;        // the player directory
+  std::string WindowDir;  // where the player's window lives for this test alone
+  long PlayerProcess = -1;
+};
+
+}  // namespace jarvet::testing

@@ -1,0 +1,24 @@
+// Running a built program as a separate process, for the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace jarvet::testing {
+
+struct TProcessResult {
+  int Status = -1;     // exit status; -1 when it did not exit normally
+  std::string Output;  // every byte written to standard output
+};
+
+// Runs program with the parameters (the invocation name is the program path) and waits for it.
+// standardOutput, when given, is a path that standard output is sent to instead of a pipe.
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
+                          const std::string& standardOutput = std::string());
+
+// Starts program and returns once it has signalled readiness (or exited); answers its id.
+long StartProcess(const std::string& program, const std::vector<std::string>& parameters);
+// Waits up to a few seconds for the process to exit, then kills it.
+void EndProcess(long id);
+
+}  // namespace jarvet::testing
