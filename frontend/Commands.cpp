@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "NowPlaying.h"
 #include "Text.h"
 
 namespace jarvet {
@@ -158,8 +159,6 @@ void VolumeDown(TCommandContext& c) {
 
 void Position(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetPlaylistPos())); }
 
-void Info(TCommandContext&) {}  // not built yet
-
 struct TCommand {
   const char* Name;
   void (*Run)(TCommandContext&);
@@ -171,7 +170,7 @@ constexpr TCommand kCommands[] = {
     {"PAUSE", Pause},     {"PREV", Prev},           {"NEXT", Next},
     {"FF", FastForward},  {"REW", Rewind},          {"SKIPTO", SkipTo},
     {"SEEK", Seek},       {"SETVOL", SetVolume},    {"VOLUP", VolumeUp},
-    {"VOLDOWN", VolumeDown}, {"POS", Position},     {"INFO", Info},
+    {"VOLDOWN", VolumeDown}, {"POS", Position},     {"INFO", ReportNowPlaying},
 };
 
 }  // namespace

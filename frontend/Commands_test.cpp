@@ -254,5 +254,18 @@ TEST(Jarvet, ListLoadingSplitsFolderAndPattern) {
   EXPECT_TRUE(platform.Started.empty());
 }
 
+TEST(Jarvet, UnreadablePlaylistDumpEndsInTheFailureReport) {
+  // "INFO" reads the player's dump; a directory that does not exist can't hold one.
+  TFakePlatform platform;
+  TStringSink sink;
+  const int status = RunJarvet("j /nonexistent/dir INFO", platform, sink, "jarvet.exe");
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(std::regex_match(
+      sink.Text,
+      std::regex("Exception EInOutError in module jarvet\\.exe at [0-9A-F]{8}\\.\nInvalid "
+                 "filename\\.\r\n")))
+      << sink.Text;
+}
+
 }  // namespace
 }  // namespace jarvet

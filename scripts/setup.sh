@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, where a fresh Debian machine lacks it.
+set -euo pipefail
+packages=(cmake g++ make libgtest-dev libgmock-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+fi

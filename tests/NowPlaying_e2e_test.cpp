@@ -1,0 +1,106 @@
+// INFO run as a process against the simulated player, on small tagged files.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/PlayerFixture.h"
+#include "support/TagBytes.h"
+
+namespace jarvet::testing {
+namespace {
+
+class NowPlayingTest : public PlayerFixture {
+ protected:
+  std::string Track(const std::string& name, const std::string& bytes) {
+    const std::string path = Dir + "/" + name;
+    WriteFile(path, bytes);
+    return path;
+  }
+  // The player plays the second of three entries, 83456 ms into its 245 s, at 128 kbit/s.
+  void PlayAsSecondEntry(const std::string& path) {
+    StartPlayer({"--entry", Dir + "/first.mp3|100", "--entry", path + "|245", "--entry",
+                 Dir + "/third.mp3|100", "--position", "1", "--status", "playing", "--time",
+                 "83456", "--bitrate", "128"});
+  }
+  std::string InfoFor(const std::string& bytes) {
+    PlayAsSecondEntry(Track("track.mp3", bytes));
+    const TProcessResult result = Jarvet({"INFO"});
+    EXPECT_EQ(result.Status, 0);
+    return result.Output;
+  }
+  static bool IsReport(const std::string& output, const std::string& kind,
+                       const std::string& message) {
+    return std::regex_match(output, std::regex("Exception " + kind +
+                                               " in module jarvet(\\.exe)? at [0-9A-F]{8}\\.\n" +
+                                               message + "\r\n"));
+  }
+};
+
+const std::vector<std::pair<std::string, std::string>> kFullTag = {
+    {"TIT2", "Song"}, {"TPE1", "A"}, {"TALB", "B"}, {"TYER", "2001"}, {"TRCK", "3/12"}};
+
+TEST_F(NowPlayingTest, Id3v2LineAndOnlyId3v2WhenBothTagsAreThere) {
+  const std::string both =
+      Id3v23Tag(kFullTag) + AudioBytes() + Id3v1Trailer("Other", "X", "Y", "1999", 9);
+  EXPECT_EQ(InfoFor(both),
+            "Winamp now playing: 3. Song (01:23/04:05) @ 128 kbps by A from B (2001).\r\n");
+  const std::vector<std::string> journal = Journal();
+  const std::vector<std::string> asked(journal.end() - 5, journal.end());
+  EXPECT_EQ(asked, (std::vector<std::string>{"1024 0 120", "1024 0 125", "1024 1 126",
+                                             "1024 1 105", "1024 0 105"}))
+      << "dump, position, then bit rate, length and position in that order";
+}
+
+TEST_F(NowPlayingTest, Id3v1LineHasNoBlankBeforeTheParenthesis) {
+  EXPECT_EQ(InfoFor(AudioBytes() + Id3v1Trailer("Song", "A", "B", "2001", 3)),
+            "Winamp now playing: 3. Song(01:23/04:05) @ 128 kbps by A from B (2001).\r\n");
+}
+
+TEST_F(NowPlayingTest, Id3v10TrailerAndEmptyTitle) {
+  EXPECT_EQ(InfoFor(AudioBytes() + Id3v1Trailer("", "", "", "", 0)),
+            "Winamp now playing: 0. (01:23/04:05) @ 128 kbps.\r\n");
+}
+
+TEST_F(NowPlayingTest, SuffixLeavesOutEmptyFields) {
+  EXPECT_EQ(InfoFor(Id3v23Tag({{"TIT2", "Song"}, {"TALB", "B"}, {"TYER", "2001"}})),
+            "Winamp now playing: 0. Song (01:23/04:05) @ 128 kbps from B (2001).\r\n");
+}
+
+TEST_F(NowPlayingTest, NoLineWithoutATitleOrWithoutATag) {
+  EXPECT_EQ(InfoFor(Id3v23Tag({{"TPE1", "A"}}) + AudioBytes() +
+                    Id3v1Trailer("Song", "A", "B", "2001", 3)),
+            "")
+      << "an ID3v2 tag without a title: no fall-back to the trailer";
+  StopPlayer();
+  EXPECT_EQ(InfoFor(AudioBytes()), "");
+}
+
+TEST_F(NowPlayingTest, PositionOutsideThePlaylistIsReported) {
+  StartPlayer({"--entry", Dir + "/a.mp3|100", "--entry", Dir + "/b.mp3|100", "--position", "1"});
+  SendToPlayer(1024, 0, 101);  // the playlist emptied: position 0 of no entries
+  const TProcessResult result = Jarvet({"INFO"});
+  EXPECT_EQ(result.Status, 1);
+  EXPECT_TRUE(IsReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))
+      << result.Output;
+}
+
+TEST_F(NowPlayingTest, NoPlayerButAnOldDump) {
+  const std::string path = Track("old.mp3", Id3v23Tag(kFullTag));
+  WriteFile(Dir + "/winamp.m3u", "#EXTM3U\r\n#EXTINF:245,Song\r\n" + path + "\r\n/x.mp3\r\n");
+  const TProcessResult result = Jarvet({"INFO"});
+  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Output,
+            "Winamp now playing: 3. Song (00:00/00:00) @ 0 kbps by A from B (2001).\r\n");
+}
+
+TEST_F(NowPlayingTest, UnreadableDumpIsReported) {
+  const TProcessResult noDump = Jarvet({"INFO"});
+  EXPECT_EQ(noDump.Status, 1);
+  EXPECT_TRUE(IsReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
+  const TProcessResult noDir = RunProcess(JARVET_PROGRAM, {Dir + "/missing", "INFO"});
+  EXPECT_EQ(noDir.Status, 1);
+  EXPECT_TRUE(IsReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
+}
+
+}  // namespace
+}  // namespace jarvet::testing
