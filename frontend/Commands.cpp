@@ -90,29 +90,32 @@ void Next(TCommandContext& c) {
   c.Out.WriteLine("Skipping to next track");
 }
 
-// Reads ArgText, with a default when it is empty, as a count.
-std::optional<std::int32_t> CountWithDefault(TCommandContext& c, const char* fallback) {
-  if (c.ArgText.empty()) c.ArgText = fallback;
-  return ParseNumber(c.ArgText);
-}
-
 // Presses for a number of seconds: one at the least, else whole 5-second steps.
 std::int32_t SeekPresses(std::int32_t seconds) {
   return seconds < kSecondsPerPress ? 1 : seconds / kSecondsPerPress;
 }
 
+std::int32_t StepPresses(std::int32_t steps) { return steps; }
+
+// Reads ArgText (the fallback when it is empty), presses the button as often as that asks and
+// writes the line with the argument as typed.
+void PressRepeatedly(TCommandContext& c, const char* fallback,
+                     std::int32_t (*presses)(std::int32_t), void (TWinampApi::*button)(),
+                     const char* lead, const char* unit) {
+  if (c.ArgText.empty()) c.ArgText = fallback;
+  const auto number = ParseNumber(c.ArgText);
+  if (!number) return;
+  for (std::int32_t i = presses(*number); i > 0; --i) (c.Player.*button)();
+  c.Out.WriteLine(lead + c.ArgText + unit);
+}
+
 void FastForward(TCommandContext& c) {
-  const auto seconds = CountWithDefault(c, kDefaultSeekSeconds);
-  if (!seconds) return;
-  for (std::int32_t i = SeekPresses(*seconds); i > 0; --i) c.Player.Forward5s();
-  c.Out.WriteLine("Fast forwarding " + c.ArgText + " s");
+  PressRepeatedly(c, kDefaultSeekSeconds, SeekPresses, &TWinampApi::Forward5s, "Fast forwarding ",
+                  " s");
 }
 
 void Rewind(TCommandContext& c) {
-  const auto seconds = CountWithDefault(c, kDefaultSeekSeconds);
-  if (!seconds) return;
-  for (std::int32_t i = SeekPresses(*seconds); i > 0; --i) c.Player.Rewind5s();
-  c.Out.WriteLine("Rewinding " + c.ArgText + " s");
+  PressRepeatedly(c, kDefaultSeekSeconds, SeekPresses, &TWinampApi::Rewind5s, "Rewinding ", " s");
 }
 
 void SkipTo(TCommandContext& c) {
@@ -144,17 +147,13 @@ void SetVolume(TCommandContext& c) {
 }
 
 void VolumeUp(TCommandContext& c) {
-  const auto steps = CountWithDefault(c, kDefaultVolumeSteps);
-  if (!steps) return;
-  for (std::int32_t i = *steps; i > 0; --i) c.Player.VolumeUp();
-  c.Out.WriteLine("Increasing volume by " + c.ArgText + " units");
+  PressRepeatedly(c, kDefaultVolumeSteps, StepPresses, &TWinampApi::VolumeUp,
+                  "Increasing volume by ", " units");
 }
 
 void VolumeDown(TCommandContext& c) {
-  const auto steps = CountWithDefault(c, kDefaultVolumeSteps);
-  if (!steps) return;
-  for (std::int32_t i = *steps; i > 0; --i) c.Player.VolumeDown();
-  c.Out.WriteLine("Decreasing volume by " + c.ArgText + " units");
+  PressRepeatedly(c, kDefaultVolumeSteps, StepPresses, &TWinampApi::VolumeDown,
+                  "Decreasing volume by ", " units");
 }
 
 void Position(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetPlaylistPos())); }
@@ -165,11 +164,11 @@ struct TCommand {
 };
 
 constexpr TCommand kCommands[] = {
-    {"VERSION", Version}, {"CLEAR", Clear},         {"CLOSE", Close},
-    {"PLAY", Play},       {"ENQUEUE", Enqueue},     {"STOP", Stop},
-    {"PAUSE", Pause},     {"PREV", Prev},           {"NEXT", Next},
-    {"FF", FastForward},  {"REW", Rewind},          {"SKIPTO", SkipTo},
-    {"SEEK", Seek},       {"SETVOL", SetVolume},    {"VOLUP", VolumeUp},
+    {"VERSION", Version},    {"CLEAR", Clear},      {"CLOSE", Close},
+    {"PLAY", Play},          {"ENQUEUE", Enqueue},  {"STOP", Stop},
+    {"PAUSE", Pause},        {"PREV", Prev},        {"NEXT", Next},
+    {"FF", FastForward},     {"REW", Rewind},       {"SKIPTO", SkipTo},
+    {"SEEK", Seek},          {"SETVOL", SetVolume}, {"VOLUP", VolumeUp},
     {"VOLDOWN", VolumeDown}, {"POS", Position},     {"INFO", ReportNowPlaying},
 };
 
