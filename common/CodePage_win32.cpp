@@ -13,9 +13,11 @@ std::string Utf16ToAnsi(std::u16string_view units) {
   if (units.empty()) return std::string();
   const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
   const int count = static_cast<int>(units.size());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+  // A character the code page lacks becomes its default character, not a look-alike.
+  constexpr DWORD kFlags = WC_NO_BEST_FIT_CHARS;
+  const int size = WideCharToMultiByte(CP_ACP, kFlags, wide, count, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) WideCharToMultiByte(CP_ACP, 0, wide, count, &out[0], size, nullptr, nullptr);
+  if (size > 0) WideCharToMultiByte(CP_ACP, kFlags, wide, count, &out[0], size, nullptr, nullptr);
   return out;
 }
 

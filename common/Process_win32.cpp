@@ -18,6 +18,8 @@ std::string ModuleFileName() {
 }
 
 std::uint32_t ModuleOffset(const void* codeAddress) {
+  // A null name would give the executable's module, whatever the address.
+  if (codeAddress == nullptr) return 0;
   HMODULE module = nullptr;
   const auto address = reinterpret_cast<std::uintptr_t>(codeAddress);
   if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

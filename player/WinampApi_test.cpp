@@ -1,14 +1,13 @@
 #include "WinampApi.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "../tests/support/FakePlatform.h"
+#include "../tests/support/TempDir.h"
 #include "Failure.h"
 
 namespace jarvet {
@@ -195,12 +194,7 @@ TEST(Playlist, IndexOutsideTheListIsAFailure) {
 
 class GetPlaylistTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/jarvet-player-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + Dir + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(Temp.Ok()); }
   void WriteDump(const std::string& text) {
     std::ofstream(Dir + "/winamp.m3u", std::ios::binary) << text;
   }
@@ -215,7 +209,8 @@ class GetPlaylistTest : public ::testing::Test {
     }
     return 0;
   }
-  std::string Dir;
+  testing::TTempDir Temp{"jarvet-player"};
+  const std::string Dir = Temp.Path();
   TFakePlatform Platform;
 };
 
@@ -240,7 +235,7 @@ TEST_F(GetPlaylistTest, AppendsTheDumpAfterAskingForIt) {
 TEST_F(GetPlaylistTest, UnreadableDumpIsAnInOutError) {
   EXPECT_EQ(FailureCode(Dir), 2);                 // no dump
   EXPECT_EQ(FailureCode(Dir + "/missing"), 3);    // no directory
-  ASSERT_EQ(mkdir((Dir + "/winamp.m3u").c_str(), 0700), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(Dir + "/winamp.m3u"));
   EXPECT_EQ(FailureCode(Dir), 5);                 // a directory where the dump should be
 }
 

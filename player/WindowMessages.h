@@ -38,7 +38,8 @@ constexpr std::int32_t kReqGetPlaylistLength = 124;
 constexpr std::int32_t kReqGetPlaylistPos = 125;
 constexpr std::int32_t kReqGetInfo = 126;  // wParam 1: bit rate in kbit/s
 
-// kWmCopyData's wParam: what the started executable asks of the running one.
+// What the started executable asks of the running one: kWmCopyData's dwData on Windows, its
+// wParam in the POSIX window layer.
 constexpr std::int32_t kCopyDataOpen = 0;  // replace the playlist with the file and play
 constexpr std::int32_t kCopyDataAdd = 1;   // append the file to the playlist
 

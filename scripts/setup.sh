@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, where a fresh Debian machine lacks it.
+# Installs what building and testing need, where a fresh Debian machine lacks it, and any further
+# Debian packages named as arguments.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libgmock-dev)
+packages=(cmake g++ make libgtest-dev libgmock-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -10,5 +11,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 \
+    "${missing[@]}"
 fi

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Builds and runs every test.
+# Builds and runs every test: natively, then the Windows build under Wine (JARVET_WINDOWS=0
+# leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
 ctest --preset default
+if [ "${JARVET_WINDOWS:-1}" != 0 ]; then
+  scripts/test-windows.sh
+fi

@@ -8,18 +8,17 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Options.h"
 #include "PlayerEngine.h"
 #include "WindowMessages.h"
 
@@ -31,23 +30,6 @@ constexpr int kFailureStatus = 1;
 constexpr int kListenBacklog = 16;
 constexpr std::int32_t kMaxHandOverBytes = 65536;  // anything longer is garbage
 constexpr std::size_t kReceiveChunk = 4096;
-constexpr char kAddSwitch[] = "/ADD";
-constexpr char kJournalName[] = "/journal.log";
-
-const char kUsage[] =
-    "usage: winamp.exe [options] [/ADD] [FILE]\n"
-    "  --dir DIR                  player directory (default: the executable's directory)\n"
-    "  --journal PATH             message journal (default: DIR/journal.log)\n"
-    "  --entry PATH[|SECONDS[|TITLE]]\n"
-    "                             a playlist entry, in order; repeatable\n"
-    "  --position N               0-based current entry\n"
-    "  --status stopped|playing|paused\n"
-    "  --time MS                  play position\n"
-    "  --bitrate N                kbit/s (default 128)\n"
-    "  --volume N                 0..255 (default 200)\n"
-    "  --version N                decimal or 0x hex (default 0x5666)\n"
-    "With FILE, a running player is handed the list file (/ADD: appended) and this one exits;\n"
-    "with none running, this one becomes the player with that list.\n";
 
 volatile std::sig_atomic_t StopRequested = 0;
 
@@ -72,133 +54,11 @@ class TFd {
   int Fd_;
 };
 
-struct TOptions {
-  TPlayerState State;
-  std::string JournalPath;
-  bool Add = false;
-  std::optional<std::string> File;
-};
-
-// Decimal, or hexadecimal after 0x when hex is allowed; the whole text must read.
-std::optional<std::int32_t> ParseInt(const std::string& text, bool hex = false) {
-  if (text.empty()) return std::nullopt;
-  const bool isHex = hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const char* begin = text.c_str() + (isHex ? 2 : 0);
-  // strtoll would also take blanks and signs where we want none.
-  const bool digitFirst =
-      isHex ? std::isxdigit(static_cast<unsigned char>(*begin)) != 0
-            : (*begin == '-' || std::isdigit(static_cast<unsigned char>(*begin)) != 0);
-  if (!digitFirst) return std::nullopt;
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(begin, &end, isHex ? 16 : 10);
-  if (errno != 0 || *end != '\0' || end == begin) return std::nullopt;
-  if (isHex && value <= std::numeric_limits<std::uint32_t>::max()) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-  }
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-// PATH|SECONDS|TITLE, the last two optional.
-std::optional<TEntry> ParseEntry(const std::string& text) {
-  const std::size_t first = text.find('|');
-  TEntry entry = EntryForPath(text.substr(0, first));
-  if (entry.Path.empty()) return std::nullopt;
-  if (first == std::string::npos) return entry;
-  const std::size_t second = text.find('|', first + 1);
-  const std::string seconds = text.substr(first + 1, second - first - 1);
-  if (!seconds.empty()) {
-    const std::optional<std::int32_t> length = ParseInt(seconds);
-    if (!length) return std::nullopt;
-    entry.Length = *length;
-  }
-  if (second != std::string::npos) entry.Title = text.substr(second + 1);
-  return entry;
-}
-
-std::optional<TStatus> ParseStatus(const std::string& text) {
-  if (text == "stopped") return TStatus::Stopped;
-  if (text == "playing") return TStatus::Playing;
-  if (text == "paused") return TStatus::Paused;
-  return std::nullopt;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  return a.size() == std::strlen(b) && strncasecmp(a.c_str(), b, a.size()) == 0;
-}
-
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-// Fills options from the command line; a message on failure.
-std::optional<std::string> ParseCommandLine(int argc, char** argv, TOptions& options) {
-  std::optional<std::string> directory;
-  std::optional<std::int32_t> position;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument.rfind("--", 0) == 0 && !options.Add && !options.File) {
-      if (i + 1 >= argc) return argument + " needs a value";
-      const std::string value = argv[++i];
-      bool ok = true;
-      if (argument == "--dir") {
-        directory = value;
-      } else if (argument == "--journal") {
-        options.JournalPath = value;
-      } else if (argument == "--entry") {
-        const std::optional<TEntry> entry = ParseEntry(value);
-        ok = entry.has_value();
-        if (ok) options.State.Entries.push_back(*entry);
-      } else if (argument == "--status") {
-        const std::optional<TStatus> status = ParseStatus(value);
-        ok = status.has_value();
-        if (ok) options.State.Status = *status;
-      } else {
-        const std::optional<std::int32_t> number = ParseInt(value, argument == "--version");
-        ok = number.has_value();
-        if (argument == "--position") {
-          position = number;
-        } else if (argument == "--time") {
-          ok = ok && *number >= 0;
-          if (ok) options.State.Time = *number;
-        } else if (argument == "--bitrate") {
-          if (ok) options.State.Bitrate = *number;
-        } else if (argument == "--volume") {
-          ok = ok && *number >= 0 && *number <= 255;
-          if (ok) options.State.Volume = *number;
-        } else if (argument == "--version") {
-          if (ok) options.State.Version = *number;
-        } else {
-          return "unknown option " + argument;
-        }
-      }
-      if (!ok) return "bad value for " + argument + ": " + value;
-    } else if (EqualsIgnoringCase(argument, kAddSwitch) && !options.Add && !options.File) {
-      options.Add = true;
-    } else if (!options.File) {
-      options.File = argument;
-    } else {
-      return "more than one file: " + argument;
-    }
-  }
-  if (options.Add && !options.File) return std::string(kAddSwitch) + " needs a file";
-  if (position) {
-    const auto count = static_cast<std::int32_t>(options.State.Entries.size());
-    if (*position < 0 || (*position >= count && *position != 0)) {
-      return "--position names no entry";
-    }
-    options.State.Position = *position;
-  }
-  options.State.Directory = directory ? *directory : DirectoryOf(argv[0]);
-  if (options.JournalPath.empty()) options.JournalPath = options.State.Directory + kJournalName;
-  return std::nullopt;
 }
 
 std::string WindowDirectory() {
@@ -398,7 +258,7 @@ int Run(int argc, char** argv) {
     }
   }
   TOptions options;
-  if (const std::optional<std::string> error = ParseCommandLine(argc, argv, options)) {
+  if (const std::optional<std::string> error = ParseCommandLine(argc, argv, DirectoryOf(argv[0]), options)) {
     std::fprintf(stderr, "winamp.exe: %s\n%s", error->c_str(), kUsage);
     return kUsageStatus;
   }

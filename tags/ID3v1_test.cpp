@@ -1,14 +1,10 @@
 // Tests of the ID3v1 reader on byte-built trailers and on files written by tagging tools.
 #include "ID3v1.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "../tests/support/DeniedFile.h"
+#include "../tests/support/TempDir.h"
 #include "CodePage.h"
 
 namespace jarvet {
@@ -40,24 +38,10 @@ void Put(TBytes& trailer, std::size_t offset, const std::string& bytes) {
 // What the reader makes of Windows-1252 bytes in this build.
 std::string Ansi(const std::string& bytes) { return Windows1252ToAnsi(bytes); }
 
-class TTempDir {
+class TTagFiles {
  public:
-  TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "id3v1-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) Path_ = pattern;
-  }
-  ~TTempDir() {
-    if (Path_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::permissions(Path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(Path_, ignored);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  bool Ok() const { return !Path_.empty(); }
-  std::string File(const std::string& name) const { return (Path_ / name).string(); }
+  bool Ok() const { return Dir_.Ok(); }
+  std::string File(const std::string& name) const { return Dir_.File(name); }
 
   std::string Write(const std::string& name, const TBytes& bytes) const {
     const std::string path = File(name);
@@ -68,7 +52,7 @@ class TTempDir {
   }
 
  private:
-  std::filesystem::path Path_;
+  testing::TTempDir Dir_{"id3v1"};
 };
 
 class ID3v1Test : public ::testing::Test {
@@ -84,7 +68,7 @@ class ID3v1Test : public ::testing::Test {
     return tag;
   }
 
-  TTempDir Dir;
+  TTagFiles Dir;
 };
 
 void ExpectInitial(const TID3v1& tag) {
@@ -157,7 +141,7 @@ TEST_F(ID3v1Test, VersionDecidesCommentLengthAndTrack) {
     trailer[125] = c.Flag;
     trailer[126] = c.Track;
     const TID3v1 tag = LoadTrailer(trailer);
-    SCOPED_TRACE(testing::Message() << "bytes " << int(c.Flag) << ", " << int(c.Track));
+    SCOPED_TRACE(::testing::Message() << "bytes " << int(c.Flag) << ", " << int(c.Track));
     EXPECT_EQ(tag.Version, c.Version);
     EXPECT_EQ(tag.Comment, c.Comment);
     EXPECT_EQ(tag.Track, c.TrackNumber);
@@ -251,9 +235,9 @@ TEST_F(ID3v1Test, UnreadableFilesFailWithInitialValues) {
 }
 
 TEST_F(ID3v1Test, FileWithoutReadPermissionFails) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads a file of mode 000";
   const std::string file = Dir.Write("locked", EmptyTag());
-  ASSERT_EQ(chmod(file.c_str(), 0), 0);
+  const testing::TDeniedFile denied(file);
+  if (!denied.NotDenied().empty()) GTEST_SKIP() << denied.NotDenied();
   TID3v1 tag;
   EXPECT_FALSE(tag.Load(file));
   ExpectInitial(tag);
@@ -263,16 +247,16 @@ TEST_F(ID3v1Test, ReadOnlyFileAndFileOpenForWritingAreRead) {
   TBytes trailer = EmptyTag();
   Put(trailer, 3, "Shared");
   const std::string readOnly = Dir.Write("read-only", trailer);
-  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  namespace fs = std::filesystem;
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const std::string busy = Dir.Write("busy", trailer);
-  const int writer = open(busy.c_str(), O_RDWR);
-  ASSERT_GE(writer, 0);
+  std::ofstream writer(busy, std::ios::binary | std::ios::in | std::ios::out);
+  ASSERT_TRUE(writer.is_open());
   for (const std::string& file : {readOnly, busy}) {
     TID3v1 tag;
     EXPECT_TRUE(tag.Load(file));
     EXPECT_EQ(tag.Title, "Shared");
   }
-  close(writer);
 }
 
 TEST_F(ID3v1Test, ReloadStartsFromInitialValues) {
@@ -302,14 +286,17 @@ TEST_F(ID3v1Test, ReadsTheTrailerOfAFileBeyond4GiB) {
   constexpr std::int64_t kSize = (std::int64_t{4} << 30) + 4096;  // past 32 bits, signed or not
   TBytes trailer = EmptyTag();
   Put(trailer, 3, "Huge");
-  const std::string file = Dir.File("huge.mp3");
-  const int fd = open(file.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
-  const bool sized = ftruncate(fd, kSize) == 0;
-  const bool written = pwrite(fd, trailer.data(), trailer.size(), kSize - 128) == 128;
-  close(fd);
-  if (!sized) GTEST_SKIP() << "no sparse file of 4 GiB here";
-  ASSERT_TRUE(written);
+  const std::string file = Dir.Write("huge.mp3", TBytes());
+  std::error_code error;
+  std::filesystem::resize_file(file, kSize, error);
+  if (error) GTEST_SKIP() << "no sparse file of 4 GiB here";
+  {
+    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(kSize - 128);
+    out.write(reinterpret_cast<const char*>(trailer.data()),
+              static_cast<std::streamsize>(trailer.size()));
+    ASSERT_TRUE(out.good());
+  }
   TID3v1 tag;
   EXPECT_TRUE(tag.Load(file));
   EXPECT_TRUE(tag.TagFound);

@@ -124,7 +124,7 @@ TEST_F(CommandsTest, BannerAndArgumentText) {
 }
 
 TEST_F(CommandsTest, FailedWriteEndsWithStatus1) {
-  const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir, "STOP"}, "/dev/full");
+  const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir, "STOP"}, kUnwritableOutput);
   EXPECT_EQ(result.Status, 1);
 }
 

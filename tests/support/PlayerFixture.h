@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "RunProcess.h"
+#include "TempDir.h"
 
 namespace jarvet::testing {
 
@@ -30,8 +32,11 @@ class PlayerFixture : public ::testing::Test {
   bool FileExists(const std::string& path) const;
 
   std::string Dir;        // the player directory
-  std::string WindowDir;  // where the player's window lives for this test alone
+  std::string WindowDir;  // where the player's window lives for this test alone (POSIX)
   long PlayerProcess = -1;
+
+ private:
+  std::unique_ptr<TTempDir> Temp_;
 };
 
 }  // namespace jarvet::testing

@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "PlayerFixture.h"
 #include "WindowMessages.h"
@@ -15,18 +13,13 @@
 namespace jarvet::testing {
 
 void PlayerFixture::SetUp() {
-  char pattern[] = "/tmp/jarvet-e2e-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  Dir = pattern;
+  Temp_ = std::make_unique<TTempDir>("jarvet-e2e");
+  ASSERT_TRUE(Temp_->Ok());
+  Dir = Temp_->Path();
   WindowDir = Dir + "/windows";
   ASSERT_EQ(mkdir(WindowDir.c_str(), 0700), 0);
   ASSERT_EQ(symlink(JARVET_SIMPLAYER, (Dir + "/winamp.exe").c_str()), 0);
   setenv(kWindowDirVariable, WindowDir.c_str(), 1);
-}
-
-void PlayerFixture::TearDown() {
-  StopPlayer();
-  std::system(("rm -rf '" + Dir + "'").c_str());
 }
 
 void PlayerFixture::StartPlayer(const std::vector<std::string>& options) {
@@ -38,19 +31,6 @@ void PlayerFixture::StopPlayer() {
   SendToPlayer(kWmCommand, kCmdClose, 0);
   EndProcess(PlayerProcess);
   PlayerProcess = -1;
-}
-
-TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters) const {
-  std::vector<std::string> all{Dir};
-  all.insert(all.end(), parameters.begin(), parameters.end());
-  return RunProcess(JARVET_PROGRAM, all);
-}
-
-std::vector<std::string> PlayerFixture::Journal() const {
-  std::ifstream in(Dir + "/journal.log");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 std::int32_t PlayerFixture::SendToPlayer(std::int32_t message, std::int32_t wParam,
@@ -70,22 +50,6 @@ std::int32_t PlayerFixture::SendToPlayer(std::int32_t message, std::int32_t wPar
   }
   close(fd);
   return answer;
-}
-
-void PlayerFixture::WriteFile(const std::string& path, const std::string& bytes) const {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string PlayerFixture::ReadFile(const std::string& path) const {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool PlayerFixture::FileExists(const std::string& path) const {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace jarvet::testing

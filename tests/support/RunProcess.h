@@ -16,6 +16,9 @@ struct TProcessResult {
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
                           const std::string& standardOutput = std::string());
 
+// A standardOutput on which every write fails.
+extern const char kUnwritableOutput[];
+
 // Starts program and returns once it has signalled readiness (or exited); answers its id.
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters);
 // Waits up to a few seconds for the process to exit, then kills it.

@@ -15,6 +15,8 @@
 
 namespace jarvet::testing {
 
+const char kUnwritableOutput[] = "/dev/full";
+
 namespace {
 
 std::vector<char*> Argv(const std::string& program, std::vector<std::string>& parameters) {

@@ -1,0 +1,30 @@
+// The simulated player's command line, read the same way by every endpoint.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "PlayerEngine.h"
+
+namespace jarvet::simplayer {
+
+extern const char kUsage[];
+
+struct TOptions {
+  TPlayerState State;
+  std::string JournalPath;
+  bool Add = false;
+  std::optional<std::string> File;
+};
+
+// Decimal, or hexadecimal after 0x when hex is allowed; the whole text must read.
+std::optional<std::int32_t> ParseInt(const std::string& text, bool hex = false);
+
+// Fills options from argv[1..argc); the player directory is defaultDirectory unless --dir names
+// one. Answers a message for the user on failure.
+std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
+                                            const std::string& defaultDirectory,
+                                            TOptions& options);
+
+}  // namespace jarvet::simplayer

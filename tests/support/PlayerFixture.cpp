@@ -1,0 +1,44 @@
+// What the player fixture does the same way on every platform.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "PlayerFixture.h"
+
+namespace jarvet::testing {
+
+void PlayerFixture::TearDown() {
+  StopPlayer();
+  Temp_.reset();
+}
+
+TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters) const {
+  std::vector<std::string> all{Dir};
+  all.insert(all.end(), parameters.begin(), parameters.end());
+  return RunProcess(JARVET_PROGRAM, all);
+}
+
+std::vector<std::string> PlayerFixture::Journal() const {
+  std::ifstream in(std::filesystem::path(Dir) / "journal.log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+void PlayerFixture::WriteFile(const std::string& path, const std::string& bytes) const {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string PlayerFixture::ReadFile(const std::string& path) const {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool PlayerFixture::FileExists(const std::string& path) const {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+}  // namespace jarvet::testing

@@ -1,0 +1,172 @@
+// Running a built program as a separate process: Win32, with the exact raw command-line text.
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+
+#include "CommandLine.h"
+#include "RunProcess.h"
+
+namespace jarvet::testing {
+
+// Not a path ('*' cannot stand in a file name): RunProcess hands the program a read-only handle.
+const char kUnwritableOutput[] = "*unwritable*";
+
+namespace {
+
+constexpr DWORD kReadyTimeoutMs = 10000;
+constexpr DWORD kEndTimeoutMs = 3000;
+constexpr DWORD kPollMs = 5;
+
+constexpr char kKeeperClass[] = "jarvet test desktop";
+
+// Wine makes its desktop with the first window of a session and drops it once no program uses
+// it. A player started meanwhile goes idle while it waits for the desktop, before its window
+// exists, and its starter stops waiting too early. A hidden window of ours keeps the desktop
+// there as long as the test runs, as a logged-in session has it.
+void KeepDesktop() {
+  static const HWND keeper = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kKeeperClass;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, kKeeperClass, kKeeperClass, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                           nullptr, windowClass.hInstance, nullptr);
+  }();
+  (void)keeper;
+}
+
+// What StartProcess started, by process id, until EndProcess.
+std::map<long, HANDLE>& Started() {
+  static std::map<long, HANDLE> started;
+  return started;
+}
+
+class THandle {
+ public:
+  explicit THandle(HANDLE handle = nullptr) : Handle_(handle) {}
+  ~THandle() { Close(); }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  HANDLE Get() const { return Handle_; }
+  HANDLE* Out() { return &Handle_; }
+  bool Ok() const { return Handle_ != nullptr && Handle_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (Ok()) CloseHandle(Handle_);
+    Handle_ = nullptr;
+  }
+
+ private:
+  HANDLE Handle_;
+};
+
+std::string CommandLineOf(const std::string& program, const std::vector<std::string>& parameters) {
+  std::vector<std::string> all{program};
+  all.insert(all.end(), parameters.begin(), parameters.end());
+  return JoinCommandLine(all);
+}
+
+// CreateProcessA may write into the command-line buffer.
+bool Create(const std::string& program, const std::string& commandLine, STARTUPINFOA& startup,
+            bool inheritHandles, PROCESS_INFORMATION& process) {
+  std::vector<char> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back('\0');
+  if (CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
+                     nullptr, &startup, &process)) {
+    return true;
+  }
+  std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), GetLastError());
+  return false;
+}
+
+// Appends what the pipe holds now, without waiting for more.
+void Drain(HANDLE pipe, std::string& output) {
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
+    const std::size_t size = output.size();
+    output.resize(size + available);
+    DWORD got = 0;
+    if (!ReadFile(pipe, &output[size], available, &got, nullptr)) got = 0;
+    output.resize(size + got);
+    if (got == 0) return;
+  }
+}
+
+}  // namespace
+
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
+                          const std::string& standardOutput) {
+  KeepDesktop();  // the program may start a player
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  THandle readEnd;
+  THandle writeEnd;
+  if (standardOutput.empty()) {
+    CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, 0);
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+  } else if (standardOutput == kUnwritableOutput) {
+    *writeEnd.Out() = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inheritable, OPEN_EXISTING, 0, nullptr);
+  } else {
+    *writeEnd.Out() = CreateFileA(standardOutput.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                  &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (!writeEnd.Ok()) {
+    std::fprintf(stderr, "no standard output for %s: error %lu\n", program.c_str(), GetLastError());
+    return {};
+  }
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd.Get();
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  if (!Create(program, CommandLineOf(program, parameters), startup, true, process)) return {};
+  CloseHandle(process.hThread);
+  const THandle child(process.hProcess);
+  writeEnd.Close();  // the child's copy is the only one now
+
+  // Read until the program has exited, not until the pipe closes: a player it started may have
+  // been handed the pipe and keep it open.
+  TProcessResult result;
+  for (;;) {
+    const DWORD waited = WaitForSingleObject(child.Get(), readEnd.Ok() ? kPollMs : INFINITE);
+    if (readEnd.Ok()) Drain(readEnd.Get(), result.Output);
+    if (waited != WAIT_TIMEOUT) break;
+  }
+  DWORD status = 0;
+  if (GetExitCodeProcess(child.Get(), &status)) result.Status = static_cast<int>(status);
+  return result;
+}
+
+long StartProcess(const std::string& program, const std::vector<std::string>& parameters) {
+  KeepDesktop();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!Create(program, CommandLineOf(program, parameters), startup, false, process)) return -1;
+  CloseHandle(process.hThread);
+  // The wait of the platform's own starter: until the program's window takes messages, or it
+  // has exited.
+  WaitForInputIdle(process.hProcess, kReadyTimeoutMs);
+  const auto id = static_cast<long>(process.dwProcessId);
+  Started()[id] = process.hProcess;
+  return id;
+}
+
+void EndProcess(long id) {
+  const auto found = Started().find(id);
+  if (found == Started().end()) return;
+  const HANDLE process = found->second;
+  Started().erase(found);
+  if (WaitForSingleObject(process, kEndTimeoutMs) == WAIT_TIMEOUT) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, INFINITE);
+  }
+  CloseHandle(process);
+}
+
+}  // namespace jarvet::testing
