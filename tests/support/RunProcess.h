@@ -16,6 +16,13 @@ struct TProcessResult {
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
                           const std::string& standardOutput = std::string());
 
+#ifdef _WIN32
+// As RunProcess, with commandLine as the exact raw text the program gets (its first parameter
+// is the invocation name).
+TProcessResult RunCommandLine(const std::string& program, const std::string& commandLine,
+                              const std::string& standardOutput = std::string());
+#endif
+
 // A standardOutput on which every write fails.
 extern const char kUnwritableOutput[];
 

@@ -98,6 +98,11 @@ void Drain(HANDLE pipe, std::string& output) {
 
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
                           const std::string& standardOutput) {
+  return RunCommandLine(program, CommandLineOf(program, parameters), standardOutput);
+}
+
+TProcessResult RunCommandLine(const std::string& program, const std::string& commandLine,
+                              const std::string& standardOutput) {
   KeepDesktop();  // the program may start a player
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   THandle readEnd;
@@ -124,7 +129,7 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   startup.hStdOutput = writeEnd.Get();
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!Create(program, CommandLineOf(program, parameters), startup, true, process)) return {};
+  if (!Create(program, commandLine, startup, true, process)) return {};
   CloseHandle(process.hThread);
   const THandle child(process.hProcess);
   writeEnd.Close();  // the child's copy is the only one now
