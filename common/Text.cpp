@@ -1,6 +1,8 @@
 // Text and number rules shared by the front end, the player control and the tag readers.
 #include "Text.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <limits>
 
 namespace jarvet {
@@ -91,10 +93,33 @@ std::int64_t ParseTime(std::string_view text) {
 
 std::string IntToStr(std::int64_t value) { return std::to_string(value); }
 
-void DoubleBackslashes(std::string& text) {
-  for (std::size_t i = text.find('\\'); i != std::string::npos; i = text.find('\\', i + 2)) {
-    text.insert(i, 1, '\\');
+std::string FirstCharacters(std::string_view text, std::size_t count) {
+  std::mbstate_t state{};
+  std::size_t end = 0;
+  for (std::size_t n = 0; n < count && end < text.size(); ++n) {
+    const std::size_t left = text.size() - end;
+    std::size_t length = std::mbrlen(text.data() + end, left, &state);
+    if (length == 0) length = 1;  // a NUL byte
+    if (length > left) {          // no character, or a cut one
+      length = 1;
+      state = std::mbstate_t{};
+    }
+    end += length;
   }
+  return std::string(text.substr(0, end));
+}
+
+// Built anew rather than inserted into: an argument may hold a megabyte of backslashes.
+void DoubleBackslashes(std::string& text) {
+  const auto backslashes = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\\'));
+  if (backslashes == 0) return;
+  std::string doubled;
+  doubled.reserve(text.size() + backslashes);
+  for (char c : text) {
+    doubled += c;
+    if (c == '\\') doubled += c;
+  }
+  text = std::move(doubled);
 }
 
 std::string TextAfter(std::string_view text, char delimiter) {

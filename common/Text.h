@@ -28,6 +28,10 @@ std::int64_t ParseTime(std::string_view text);
 
 std::string IntToStr(std::int64_t value);
 
+// The first count characters of text in the locale's character set, a multi-byte character
+// whole; a byte that begins no character counts as one.
+std::string FirstCharacters(std::string_view text, std::size_t count);
+
 // Every backslash doubled, each exactly once.
 void DoubleBackslashes(std::string& text);
 // The text after the first delimiter; the whole text when there is none.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace jarvet {
 namespace {
 
@@ -80,6 +82,17 @@ TEST(Text, DoubleBackslashesOnce) {
     DoubleBackslashes(text);
     EXPECT_EQ(text, c.Out) << c.In;
   }
+}
+
+// A command line may be a megabyte of backslashes: doubling them in place, one insertion each,
+// took seconds.
+TEST(Text, DoubleBackslashesInOnePass) {
+  constexpr std::size_t kSize = 1024 * 1024;
+  std::string text(kSize, '\\');
+  const auto start = std::chrono::steady_clock::now();
+  DoubleBackslashes(text);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(text, std::string(2 * kSize, '\\'));
 }
 
 TEST(Text, TextAfterAndBefore) {

@@ -123,7 +123,9 @@ std::string DecodeText(std::string_view raw) {
   // The 8-bit encodings keep a zero byte inside the text; UTF-16 ends at its first zero unit.
   switch (encoding) {
     case kLatin1:
-      return TrimControl(Windows1252ToAnsi(data));
+      // Trimmed before the conversion as well, so that the zero bytes filling the rest of the
+      // frame buffer are not converted one by one; they would be trimmed off anyway.
+      return TrimControl(Windows1252ToAnsi(TrimControl(data)));
     case kUtf8:
       return TrimControl(Utf8ToAnsi(WithoutCutUtf8(data)));
     case kUtf16:
@@ -148,7 +150,7 @@ std::uint16_t ParseTrack(std::string_view raw) {
 std::string ParseYear(std::string_view yearRaw, std::string_view recordingTimeRaw) {
   constexpr std::size_t kYearLength = 4;
   std::string year = DecodeText(yearRaw);
-  if (year.empty()) year = DecodeText(recordingTimeRaw).substr(0, kYearLength);
+  if (year.empty()) year = FirstCharacters(DecodeText(recordingTimeRaw), kYearLength);
   return year;
 }
 

@@ -182,6 +182,10 @@ TEST(ID3v2Rules, FieldDerivations) {
   EXPECT_EQ(ParseYear("", L1("1999-05-17")), "1999");
   EXPECT_EQ(ParseYear(L1(" "), L1("99")), "99");
   EXPECT_EQ(ParseYear("", ""), "");
+  // Four characters, not four bytes of the code page.
+  EXPECT_EQ(ParseYear("", L1("1\xFF\xFF\xFF\xFF")), A(u"1\u00FF\u00FF\u00FF"));
+  EXPECT_EQ(ParseYear("", '\1' + Le(u"\uFEFF\uFF12\uFF10\uFF12\uFF14-05")),
+            A(u"\uFF12\uFF10\uFF12\uFF14"));
 
   const std::pair<std::string, std::string> genres[] = {{"(17)", ""},
                                                         {"(17)Rock", "Rock"},

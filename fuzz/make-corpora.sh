@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Writes the seed corpora of the fuzz targets into OUTDIR/<target>/: the tag fixtures of
+# tests/data as they are, and the text seeds of fuzz/seeds/ (bash printf %b notation).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+data="$here/../tests/data"
+out=${1:?usage: make-corpora.sh OUTDIR}
+mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_playlist,fuzz_frontend}
+
+cp "$data"/id3v2/*.mp3 "$data"/id3v1/*.mp3 "$out/fuzz_id3v2/"
+cp "$data"/id3v1/*.mp3 "$data"/id3v2/v23-latin1-id3v2.mp3 "$out/fuzz_id3v1/"
+
+# seed lines FILE: the lines of a seed list, without its heading ("# " lines).
+seed_lines() { grep -v '^# ' "$1"; }
+
+n=0
+while IFS= read -r line; do
+  n=$((n + 1))
+  printf '%b' "$line" >"$out/fuzz_playlist/seed-$n"
+done < <(seed_lines "$here/seeds/playlist.txt")
+
+# le32 VALUE: four bytes, little-endian, in printf %b notation.
+le32() {
+  local v=$(($1 & 0xFFFFFFFF))
+  printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) \
+    $((v >> 24 & 255))
+}
+
+n=0
+while IFS= read -r line; do
+  n=$((n + 1))
+  file="$out/fuzz_frontend/seed-$n"
+  command=${line%% || *}
+  printf '%b' "$command" >"$file"
+  [ "$command" != "$line" ] || continue
+  declare -A field=([flags]=0 [version]=0 [status]=0 [position]=0 [length]=0 [bitrate]=0
+    [entries]=0 [index]=0 [track]='')
+  for pair in ${line#* || }; do field[${pair%%=*}]=${pair#*=}; done
+  scenario="\\x00\\x$(printf '%02x' "${field[flags]}")"
+  for name in version status position length bitrate entries index; do
+    scenario+=$(le32 "${field[$name]}")
+  done
+  printf '%b' "$scenario" >>"$file"
+  [ -z "${field[track]}" ] || cat "$data/${field[track]}" >>"$file"
+  unset field
+done < <(seed_lines "$here/seeds/frontend.txt")
