@@ -100,7 +100,9 @@ TLocaleEncoder& Encoder() {
 
 }  // namespace
 
-void InitCodePage() { std::setlocale(LC_ALL, ""); }
+// Only the character set is used: each further category would cost every run a file to open
+// and map.
+void InitCodePage() { std::setlocale(LC_CTYPE, ""); }
 
 std::string Windows1252ToAnsi(std::string_view bytes) {
   std::string out;

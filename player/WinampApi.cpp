@@ -2,6 +2,9 @@
 // with a file, and its playlist dump read back.
 #include "WinampApi.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "Failure.h"
 #include "File.h"
 #include "Text.h"
@@ -95,14 +98,21 @@ void TWinampApi::GetPlaylist(TPlaylist& list) {
   if (!file.Open(PathInDir(kPlaylistDumpName), TShare::ReadOnly)) {
     throw EInOutError(file.LastError());
   }
+  // The first read is sized by the file, one byte over so that its end shows as a short read;
+  // a file that grows meanwhile is read on in chunks.
+  std::int64_t fileSize = 0;
+  std::size_t chunk =
+      file.Size(fileSize) && fileSize >= 0 ? static_cast<std::size_t>(fileSize) + 1 : kReadChunk;
   std::string text;
-  std::size_t got = 0;
-  do {
+  for (;;) {
     const std::size_t size = text.size();
-    text.resize(size + kReadChunk);
-    if (!file.Read(&text[size], kReadChunk, got)) throw EInOutError(file.LastError());
+    std::size_t got = 0;
+    text.resize(size + chunk);
+    if (!file.Read(&text[size], chunk, got)) throw EInOutError(file.LastError());
     text.resize(size + got);
-  } while (got == kReadChunk);
+    if (got < chunk) break;
+    chunk = kReadChunk;
+  }
   if (!file.Close()) throw EInOutError(file.LastError());
   ParsePlaylistDump(text, list);
 }
@@ -112,12 +122,19 @@ void ParsePlaylistDump(const std::string& text, TPlaylist& list) {
   while (p < text.size() && text[p] != kCtrlZ) {
     std::size_t end = text.find('\n', p);
     if (end == std::string::npos) end = text.size();
-    std::string line;
-    line.reserve(end - p);
-    for (std::size_t i = p; i < end; ++i) {
-      if (text[i] != '\r') line += text[i];
+    const std::string_view raw(text.data() + p, end - p);
+    // A comment is known by its first character once CRs are dropped: it is never copied.
+    const std::size_t first = raw.find_first_not_of('\r');
+    if (first == std::string_view::npos || raw[first] != '#') {
+      std::string line;
+      line.reserve(raw.size());
+      for (std::size_t i = 0; i < raw.size();) {
+        const std::size_t stop = std::min(raw.find('\r', i), raw.size());
+        line.append(raw, i, stop - i);
+        i = stop + 1;
+      }
+      list.Add(std::move(line));
     }
-    if (line.empty() || line[0] != '#') list.Add(std::move(line));
     p = end + 1;
   }
 }

@@ -170,6 +170,7 @@ TEST(ParsePlaylistDump, LineRules) {
   EXPECT_EQ(Entries("a"), Strings{"a"});
   EXPECT_EQ(Entries("a\r\n\r\n"), (Strings{"a", ""}));
   EXPECT_EQ(Entries("a\rb\n"), Strings{"ab"});  // a lone CR is dropped, it ends nothing
+  EXPECT_EQ(Entries("\r#dropped\n\r\r#dropped\r\n\r\r\n\rc\r\rd\r\r\n"), (Strings{"", "cd"}));
   EXPECT_EQ(Entries(" #kept\n#\n#dropped\n"), Strings{" #kept"});
   EXPECT_EQ(Entries("a\nb\n\x1A" "c\nd\n"), (Strings{"a", "b"}));
   EXPECT_EQ(Entries("a\x1A" "b\n"), Strings{"a\x1A" "b"});

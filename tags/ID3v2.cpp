@@ -241,8 +241,10 @@ void WalkFrames(const std::string& fileName, TTagInfo& info) {
     StoreFrame(id, std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()),
                info);
 
+    // A frame read whole leaves the file where the next one starts: no seek is needed then.
+    const std::int64_t next = dataStart + size;
     const bool moved = readThrough ? reader.Skip(size - static_cast<std::int64_t>(wanted), tagEnd)
-                                   : reader.SeekTo(dataStart + size);
+                                   : reader.Offset() == next || reader.SeekTo(next);
     if (!moved) break;
   }
 }
