@@ -82,11 +82,6 @@ TScenario ReadScenario(TBytes bytes) {
   return s;
 }
 
-const TScratchDir& Scratch() {
-  static const TScratchDir dir;
-  return dir;
-}
-
 void WriteText(const std::string& path, const std::string& text) {
   WriteWholeFile(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
@@ -377,12 +372,4 @@ void CheckFrontEnd(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 }  // namespace jarvet::fuzz
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  jarvet::fuzz::UseUtf8Locale();
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  jarvet::fuzz::CheckFrontEnd(data, size);
-  return 0;
-}
+JARVET_FUZZ_TARGET(jarvet::fuzz::CheckFrontEnd)

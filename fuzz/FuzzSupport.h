@@ -112,4 +112,41 @@ inline void WriteWholeFile(const std::string& path, const std::uint8_t* data, st
   close(fd);
 }
 
+// One per target process.
+inline const TScratchDir& Scratch() {
+  static const TScratchDir dir;
+  return dir;
+}
+
+// A reader's Load lets no exception out, whatever the file holds.
+template <typename TTag>
+bool LoadWithoutThrowing(TTag& tag, const std::string& path) {
+  try {
+    return tag.Load(path);
+  } catch (...) {
+    Fail("Load let an exception out", __FILE__, __LINE__);
+  }
+}
+
+// Loading again gives the same fields; loading a missing file leaves none of them behind.
+template <typename TTag, typename TSame>
+void CheckReload(const TTag& tag, const std::string& path, bool loaded, TSame sameFields) {
+  TTag again = tag;
+  FUZZ_REQUIRE(LoadWithoutThrowing(again, path) == loaded);
+  FUZZ_REQUIRE(sameFields(again, tag));
+  FUZZ_REQUIRE(!LoadWithoutThrowing(again, Scratch().File("missing.mp3")));
+  FUZZ_REQUIRE(sameFields(again, TTag()));
+}
+
 }  // namespace jarvet::fuzz
+
+// The entry points of a target whose inputs check runs on, in a UTF-8 locale.
+#define JARVET_FUZZ_TARGET(check)                                                 \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) {                           \
+    ::jarvet::fuzz::UseUtf8Locale();                                              \
+    return 0;                                                                     \
+  }                                                                               \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    check(data, size);                                                            \
+    return 0;                                                                     \
+  }

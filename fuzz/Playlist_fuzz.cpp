@@ -17,11 +17,6 @@ namespace {
 constexpr char kCtrlZ = 26;
 constexpr char kSentinel[] = "entry already in the list";
 
-const TScratchDir& Scratch() {
-  static const TScratchDir dir;
-  return dir;
-}
-
 // The entries after the one the list held before.
 std::vector<std::string> Parsed(const std::string& text) {
   TPlaylist list;
