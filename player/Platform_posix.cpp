@@ -18,6 +18,7 @@
 #include "CommandLine.h"
 #include "Platform.h"
 #include "WindowMessages.h"
+#include "WindowSocket_posix.h"
 
 namespace jarvet {
 
@@ -27,38 +28,6 @@ const char kListFilePath[] = "/tmp/winamp.m3u";
 namespace {
 
 constexpr int kStartTimeoutMs = 30000;
-
-std::string WindowDirectory() {
-  const char* dir = std::getenv(kWindowDirVariable);
-  if (dir != nullptr && *dir != '\0') return dir;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/jarvet-windows";
-  return "/tmp/jarvet-windows-" + std::to_string(getuid());
-}
-
-bool SendAll(int fd, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = send(fd, bytes, size, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool ReceiveAll(int fd, void* data, std::size_t size) {
-  auto* bytes = static_cast<char*>(data);
-  while (size > 0) {
-    const ssize_t n = recv(fd, bytes, size, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;  // the player is gone
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 // Waits until the started program closes its end of the ready pipe, by exiting or on purpose.
 void WaitUntilReady(int readFd) {

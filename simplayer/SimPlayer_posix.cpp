@@ -21,6 +21,7 @@
 #include "Options.h"
 #include "PlayerEngine.h"
 #include "WindowMessages.h"
+#include "WindowSocket_posix.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -61,14 +62,6 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string WindowDirectory() {
-  const char* dir = std::getenv(kWindowDirVariable);
-  if (dir != nullptr && *dir != '\0') return dir;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/jarvet-windows";
-  return "/tmp/jarvet-windows-" + std::to_string(getuid());
-}
-
 std::optional<sockaddr_un> WindowAddress(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -85,29 +78,6 @@ TFd ConnectToWindow(const sockaddr_un& address) {
     return TFd();
   }
   return fd;
-}
-
-bool SendAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool ReceiveAll(int fd, void* data, std::size_t size) {
-  auto* bytes = static_cast<char*>(data);
-  while (size > 0) {
-    const ssize_t n = recv(fd, bytes, size, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // The running player has another working directory than ours.
@@ -130,7 +100,7 @@ int HandOverFile(int fd, bool add, const std::string& file) {
   std::string bytes(reinterpret_cast<const char*>(&message), sizeof message);
   bytes += file;
   std::int32_t answer = 0;
-  if (!SendAll(fd, bytes) || !ReceiveAll(fd, &answer, sizeof answer)) {
+  if (!SendAll(fd, bytes.data(), bytes.size()) || !ReceiveAll(fd, &answer, sizeof answer)) {
     std::fprintf(stderr, "winamp.exe: the running player did not answer\n");
     return kFailureStatus;
   }
