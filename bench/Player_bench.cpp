@@ -18,7 +18,7 @@
 #include "Platform.h"
 #include "StringSink.h"
 #include "WinampApi.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::bench {
 
@@ -103,7 +103,7 @@ void Command(benchmark::State& state, const char* command, const char* expected)
   for (auto _ : state) {
     const auto platform = CreateSystemPlatform();
     testing::TStringSink sink;
-    RunJarvet(raw, *platform, sink, "jarvet");
+    RunJarvet({raw, raw}, *platform, sink, sink, "jarvet");
     if (sink.Text.compare(0, std::string(expected).size(), expected) != 0) {
       return state.SkipWithError("unexpected line");
     }
@@ -131,7 +131,7 @@ void CommandWithoutPlayer(benchmark::State& state, const char* command, const ch
     platform.Answer(1, kReqGetOutputTime, 245);
     platform.Answer(0, kReqGetOutputTime, 83456);
     testing::TStringSink sink;
-    RunJarvet(raw, platform, sink, "jarvet");
+    RunJarvet({raw, raw}, platform, sink, sink, "jarvet");
     if (sink.Text.compare(0, std::string(expected).size(), expected) != 0) {
       return state.SkipWithError("unexpected line");
     }

@@ -18,5 +18,7 @@ std::string Windows1252ToAnsi(std::string_view bytes);
 std::string Utf16ToAnsi(std::u16string_view units);
 // Malformed sequences become the default character.
 std::string Utf8ToAnsi(std::string_view bytes);
+// Text in the code page as UTF-8, losslessly where the code page defines the bytes.
+std::string AnsiToUtf8(std::string_view bytes);
 
 }  // namespace jarvet

@@ -2,17 +2,19 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdint>
 #include <cstring>
 
 #include "CodePage.h"
+#include "Unicode.h"
 
 namespace jarvet {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = kReplacementCharacter;
 constexpr char kDefaultChar = '?';
 
 // Windows-1252 0x80 to 0x9F; the five undefined bytes keep their own value, as Windows does.
@@ -20,24 +22,6 @@ constexpr char16_t kWindows1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Encodes code points into the locale's character set, one at a time, so that a character the
 // set lacks costs only itself.
@@ -50,6 +34,7 @@ class TLocaleEncoder {
   }
   ~TLocaleEncoder() {
     if (Converter_ != kNoConverter) iconv_close(Converter_);
+    if (Decoder_ != kNoConverter) iconv_close(Decoder_);
   }
   TLocaleEncoder(const TLocaleEncoder&) = delete;
   TLocaleEncoder& operator=(const TLocaleEncoder&) = delete;
@@ -87,10 +72,42 @@ class TLocaleEncoder {
     }
   }
 
+  // Text in the locale's character set as UTF-8; a byte that begins no character gives U+FFFD.
+  std::string Decode(std::string_view bytes) {
+    if (IsUtf8_) return ValidUtf8(bytes);
+    if (Decoder_ == kNoConverter) {
+      const char* codeset = nl_langinfo(CODESET);
+      Decoder_ = iconv_open("UTF-8", codeset ? codeset : "ASCII");
+    }
+    std::string out;
+    std::string in(bytes);
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char buffer[256];
+    if (Decoder_ != kNoConverter) iconv(Decoder_, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+      char* outPtr = buffer;
+      std::size_t outLeft = sizeof buffer;
+      const bool failed = Decoder_ == kNoConverter ||
+                          iconv(Decoder_, &inPtr, &inLeft, &outPtr, &outLeft) ==
+                              static_cast<std::size_t>(-1);
+      out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+      if (failed && errno != E2BIG) {
+        const auto byte = static_cast<unsigned char>(*inPtr);
+        AppendUtf8(out, byte < 0x80 ? byte : kReplacement);
+        ++inPtr;
+        --inLeft;
+        if (Decoder_ != kNoConverter) iconv(Decoder_, nullptr, nullptr, nullptr, nullptr);
+      }
+    }
+    return out;
+  }
+
  private:
   static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
   bool IsUtf8_ = false;
   iconv_t Converter_ = kNoConverter;
+  iconv_t Decoder_ = kNoConverter;
 };
 
 TLocaleEncoder& Encoder() {
@@ -116,53 +133,16 @@ std::string Windows1252ToAnsi(std::string_view bytes) {
 
 std::string Utf16ToAnsi(std::u16string_view units) {
   std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = kReplacement;
-    }
-    Encoder().Append(out, c);
-  }
+  ForEachUtf16CodePoint(units, [&](char32_t c) { Encoder().Append(out, c); });
   return out;
 }
 
 std::string Utf8ToAnsi(std::string_view bytes) {
   std::string out;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                                              : (lead >> 3) == 30   ? 4
-                                                                                    : 0;
-    char32_t c = kReplacement;
-    if (length == 1) {
-      c = lead;
-    } else if (length > 1 && i + length <= bytes.size()) {
-      char32_t value = lead & (0x7F >> length);
-      bool valid = true;
-      for (std::size_t k = 1; k < length && valid; ++k) {
-        const auto next = static_cast<unsigned char>(bytes[i + k]);
-        valid = (next & 0xC0) == 0x80;
-        value = (value << 6) | (next & 0x3F);
-      }
-      static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-      if (valid && value >= kSmallest[length] && value <= 0x10FFFF &&
-          !(value >= 0xD800 && value < 0xE000)) {
-        c = value;
-      } else {
-        length = 1;
-      }
-    } else {
-      length = 1;
-    }
-    Encoder().Append(out, c);
-    i += length;
-  }
+  ForEachUtf8CodePoint(bytes, [&](char32_t c) { Encoder().Append(out, c); });
   return out;
 }
+
+std::string AnsiToUtf8(std::string_view bytes) { return Encoder().Decode(bytes); }
 
 }  // namespace jarvet

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "CodePage.h"
+#include "Unicode.h"
 
 namespace jarvet {
 
@@ -31,6 +32,18 @@ std::string Utf8ToAnsi(std::string_view bytes) {
                         size);
   }
   return Utf16ToAnsi(wide);
+}
+
+std::string AnsiToUtf8(std::string_view bytes) {
+  if (bytes.empty()) return std::string();
+  const int count = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
+  std::u16string wide(static_cast<std::size_t>(size > 0 ? size : 0), u'\0');
+  if (size > 0) {
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(&wide[0]),
+                        size);
+  }
+  return Utf16ToUtf8(wide);
 }
 
 }  // namespace jarvet

@@ -9,6 +9,8 @@ namespace jarvet {
 // The command line as one text, the invocation name first, quotes as typed. Where the platform
 // passes only a parameter list, it is rebuilt from it.
 std::string RawCommandLine(int argc, char** argv);
+// The same in UTF-8: on Windows from the wide command line, so that no character is lost.
+std::string RawCommandLineUtf8(int argc, char** argv);
 
 // A closed pipe on standard output must be a write error, not the end of the process.
 void PrepareProcess();

@@ -6,14 +6,18 @@
 #include <csignal>
 #include <vector>
 
+#include "CodePage.h"
 #include "CommandLine.h"
-
 #include "Process.h"
 
 namespace jarvet {
 
 std::string RawCommandLine(int argc, char** argv) {
   return JoinCommandLine(std::vector<std::string>(argv, argv + argc));
+}
+
+std::string RawCommandLineUtf8(int argc, char** argv) {
+  return AnsiToUtf8(RawCommandLine(argc, argv));
 }
 
 void PrepareProcess() { std::signal(SIGPIPE, SIG_IGN); }

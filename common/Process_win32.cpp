@@ -2,10 +2,16 @@
 #include <windows.h>
 
 #include "Process.h"
+#include "Unicode.h"
 
 namespace jarvet {
 
 std::string RawCommandLine(int, char**) { return GetCommandLineA(); }
+
+std::string RawCommandLineUtf8(int, char**) {
+  const auto* wide = reinterpret_cast<const char16_t*>(GetCommandLineW());
+  return Utf16ToUtf8(wide);
+}
 
 void PrepareProcess() {}
 

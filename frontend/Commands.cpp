@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "ControlCommands.h"
 #include "NowPlaying.h"
 #include "Text.h"
 
@@ -178,6 +179,7 @@ void DispatchCommand(const std::string& commandWord, TCommandContext& context) {
   for (const TCommand& command : kCommands) {
     if (SameTextAscii(commandWord, command.Name)) command.Run(context);
   }
+  DispatchControlCommand(commandWord, context);
 }
 
 }  // namespace jarvet

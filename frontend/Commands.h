@@ -12,9 +12,14 @@ struct TCommandContext {
   TWinampApi& Player;
   TOutput& Out;
   std::string ArgText;  // as typed, trimmed; some commands put a default into it
+  // The newer commands' side: their problems, their argument in UTF-8, their exit status.
+  TOutputSink& Errors;
+  std::string ArgTextUtf8;
+  int Status = 0;
 };
 
-// Runs the command whose name equals the word, ignoring ASCII case; nothing for any other word.
+// Runs the command whose name equals the word, ignoring ASCII case: one of the eighteen, then
+// one of the newer ones; nothing for any other word.
 void DispatchCommand(const std::string& commandWord, TCommandContext& context);
 
 }  // namespace jarvet

@@ -21,9 +21,16 @@ struct TRunResult {
   std::vector<TSentMessage> Sent;
 };
 
+// A run whose command line is the same in the code page and in UTF-8.
+int RunOne(const std::string& raw, TFakePlatform& platform, TStringSink& sink,
+        const std::string& module, TStringSink* errors = nullptr) {
+  TStringSink ignored;
+  return RunJarvet({raw, raw}, platform, sink, errors != nullptr ? *errors : ignored, module);
+}
+
 TRunResult RunWith(TFakePlatform& platform, const std::string& raw) {
   TStringSink sink;
-  const int status = RunJarvet(raw, platform, sink, "jarvet.exe");
+  const int status = RunOne(raw, platform, sink, "jarvet.exe");
   return {status, sink.Text, platform.Sent};
 }
 
@@ -191,7 +198,7 @@ TEST(Jarvet, OutputIsHeldBackUnlessATerminal) {
   TFakePlatform platform;
   TStringSink sink;
   sink.Terminal = true;
-  RunJarvet("j d STOP", platform, sink, "jarvet");
+  RunOne("j d STOP", platform, sink, "jarvet");
   EXPECT_EQ(sink.Writes, 1);
   EXPECT_EQ(sink.Text, "Playback stopped\r\n");
 }
@@ -200,7 +207,7 @@ TEST(Jarvet, FailedWriteIsReportedWithExitStatus1) {
   TFakePlatform platform;
   TStringSink sink;
   sink.FailWith = 101;
-  EXPECT_EQ(RunJarvet("j d STOP", platform, sink, "jarvet.exe"), 1);
+  EXPECT_EQ(RunOne("j d STOP", platform, sink, "jarvet.exe"), 1);
   EXPECT_EQ(sink.Writes, 2) << "the line, then the report";
 }
 
@@ -258,7 +265,7 @@ TEST(Jarvet, UnreadablePlaylistDumpEndsInTheFailureReport) {
   // "INFO" reads the player's dump; a directory that does not exist can't hold one.
   TFakePlatform platform;
   TStringSink sink;
-  const int status = RunJarvet("j /nonexistent/dir INFO", platform, sink, "jarvet.exe");
+  const int status = RunOne("j /nonexistent/dir INFO", platform, sink, "jarvet.exe");
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(std::regex_match(
       sink.Text,

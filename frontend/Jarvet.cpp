@@ -12,33 +12,42 @@ namespace jarvet {
 namespace {
 
 constexpr char kBannerTitle[] = "Jarvet 1.1";
-constexpr char kBannerAuthors[] = "Command-line remote control, written by the jarvet developers";
+constexpr char kBannerAuthors[] =
+    "Command-line remote control by the jarvet developers; \"jarvet DIR HELP\" lists the commands";
 
-void Run(std::string_view raw, TPlatform& platform, TOutput& out) {
+// Everything behind the command word as the splitter scanned it, so that neither an earlier
+// occurrence of its letters nor its quotes can shift the argument.
+std::string ArgumentText(std::string_view raw) {
   const std::vector<TParameter> parameters = SplitCommandLine(raw);
+  return parameters.size() > 3 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
+}
+
+int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& errors) {
+  const std::vector<TParameter> parameters = SplitCommandLine(raw.Ansi);
   const std::size_t count = parameters.empty() ? 0 : parameters.size() - 1;
   if (count < 2) {
     out.WriteLine(kBannerTitle);
     out.WriteLine(kBannerAuthors);
-    return;
+    return 0;
   }
   TWinampApi player(platform, parameters[1].Text);
-  // Everything behind the command word as the splitter scanned it, so that neither an earlier
-  // occurrence of its letters nor its quotes can shift the argument.
-  std::string argText = count > 2 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
-  TCommandContext context{player, out, std::move(argText)};
+  std::string argText = count > 2 ? TrimControl(raw.Ansi.substr(parameters[2].End)) : std::string();
+  TCommandContext context{player, out, std::move(argText), errors,
+                          raw.Utf8 == raw.Ansi ? std::string() : ArgumentText(raw.Utf8)};
+  if (raw.Utf8 == raw.Ansi) context.ArgTextUtf8 = context.ArgText;
   DispatchCommand(parameters[2].Text, context);
+  return context.Status;
 }
 
 }  // namespace
 
-int RunJarvet(std::string_view rawCommandLine, TPlatform& platform, TOutputSink& sink,
+int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutputSink& errors,
               const std::string& moduleName) {
   TOutput out(sink);
   try {
-    Run(rawCommandLine, platform, out);
+    const int status = Run(raw, platform, out, errors);
     out.Flush();
-    return 0;
+    return status;
   } catch (const EFailure& failure) {
     try {
       out.Flush();

@@ -9,9 +9,16 @@
 
 namespace jarvet {
 
+// The raw command line twice: in the code page, as the eighteen commands read it, and in UTF-8,
+// as the newer ones read their files and texts (the same bytes where the platform has no other).
+struct TRawCommandLine {
+  std::string_view Ansi;
+  std::string_view Utf8;
+};
+
 // Writes the banner, or carries out one command; a failure that nothing handles is reported on
-// the sink and gives exit status 1.
-int RunJarvet(std::string_view rawCommandLine, TPlatform& platform, TOutputSink& sink,
+// the sink and gives exit status 1. The newer commands report their problems on errors.
+int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutputSink& errors,
               const std::string& moduleName);
 
 }  // namespace jarvet

@@ -7,6 +7,8 @@ int main(int argc, char** argv) {
   jarvet::PrepareProcess();
   jarvet::InitCodePage();
   const auto platform = jarvet::CreateSystemPlatform();
-  return jarvet::RunJarvet(jarvet::RawCommandLine(argc, argv), *platform,
-                           jarvet::StandardOutput(), jarvet::ModuleFileName());
+  const std::string ansi = jarvet::RawCommandLine(argc, argv);
+  const std::string utf8 = jarvet::RawCommandLineUtf8(argc, argv);
+  return jarvet::RunJarvet({ansi, utf8}, *platform, jarvet::StandardOutput(),
+                           jarvet::StandardError(), jarvet::ModuleFileName());
 }

@@ -14,7 +14,7 @@ void TOutput::WriteLine(std::string_view text) {
 void TOutput::Flush() {
   if (Pending_.empty()) return;
   int errorCode = 0;
-  if (!Sink_.Write(Pending_, errorCode)) {
+  if (!(Utf8 ? Sink_.WriteUtf8(Pending_, errorCode) : Sink_.Write(Pending_, errorCode))) {
     Pending_.clear();
     throw EInOutError(errorCode);
   }

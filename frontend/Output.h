@@ -12,10 +12,13 @@ class TOutputSink {
   virtual ~TOutputSink() = default;
   // Writes all of data; on failure answers false with the platform's error code.
   virtual bool Write(std::string_view data, int& errorCode) = 0;
+  // UTF-8 text, shown whole on a console (the Windows console gets it as wide text).
+  virtual bool WriteUtf8(std::string_view data, int& errorCode) { return Write(data, errorCode); }
   virtual bool IsTerminal() const = 0;
 };
 
 TOutputSink& StandardOutput();
+TOutputSink& StandardError();
 
 class TOutput {
  public:
@@ -26,6 +29,8 @@ class TOutput {
   // Forgets what could not be written, so that a failure report can still go out.
   void Discard() { Pending_.clear(); }
   TOutputSink& Sink() { return Sink_; }
+  // The lines are UTF-8, not code-page text.
+  bool Utf8 = false;
 
  private:
   static constexpr std::size_t kBufferSize = 4096;

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ControlCommands.h"
 #include "FakePlatform.h"
 #include "FuzzSupport.h"
 #include "Jarvet.h"
 #include "StringSink.h"
 #include "Text.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::fuzz {
 namespace {
@@ -138,6 +139,7 @@ struct TRun {
   std::string Text;
   std::vector<testing::TSentMessage> Sent;
   std::size_t LookUps = 0;
+  std::string Errors;
 };
 
 TRun Run(std::string_view raw, const TScenario& s, int failWith) {
@@ -147,7 +149,9 @@ TRun Run(std::string_view raw, const TScenario& s, int failWith) {
   sink.FailWith = failWith;
   TRun run;
   try {
-    run.Status = RunJarvet(raw, player, sink, kModuleName);
+    testing::TStringSink errors;
+    run.Status = RunJarvet({raw, raw}, player, sink, errors, kModuleName);
+    run.Errors = std::move(errors.Text);
   } catch (const TOverBudget&) {
     run.OverBudget = true;
   } catch (...) {
@@ -208,8 +212,20 @@ bool IsFailureReport(std::string_view text) {
 }
 
 // lineBreaksInTag: the playing file holds CR or LF bytes, which INFO shows as the tag has them.
-void CheckOutput(const TRun& run, bool lineBreaksInTag) {
+void CheckOutput(const TRun& run, bool lineBreaksInTag, bool newer) {
+  if (newer) {
+    // Problems go to standard error as one line, with a status that says which.
+    FUZZ_REQUIRE(run.Status >= 0 && run.Status <= kExitNothingPlaying);
+    FUZZ_REQUIRE((run.Status == 0) == run.Errors.empty());
+    if (run.Status != 0) {
+      FUZZ_REQUIRE(run.Errors.rfind("jarvet: ", 0) == 0 && WholeLines(run.Errors) == 1);
+      FUZZ_REQUIRE(run.Text.empty());
+    }
+    for (const std::string& chunk : run.Chunks) FUZZ_REQUIRE(EndsWithLineEnd(chunk));
+    return;
+  }
   FUZZ_REQUIRE(run.Status == 0 || run.Status == 1);
+  FUZZ_REQUIRE(run.Errors.empty());
   std::size_t lineChunks = run.Chunks.size();
   if (run.Status == 1) {
     FUZZ_REQUIRE(!run.Chunks.empty() && IsFailureReport(run.Chunks.back()));
@@ -223,10 +239,17 @@ void CheckOutput(const TRun& run, bool lineBreaksInTag) {
   FUZZ_REQUIRE(lines <= kMaxLines);
 }
 
-void CheckMessages(const TRun& run, const TScenario& s) {
+void CheckMessages(const TRun& run, const TScenario& s, bool newer) {
   FUZZ_REQUIRE(run.LookUps <= 1);  // the window is looked up once, or not at all
   if (run.Text.rfind("Jarvet 1.1\r\n", 0) == 0) FUZZ_REQUIRE(run.LookUps == 0 && run.Sent.empty());
   for (const testing::TSentMessage& m : run.Sent) {
+    if (newer && m.Message == kWmCopyData) {
+      FUZZ_REQUIRE(m.WParam == kCopyDataPlayFile || m.WParam == kCopyDataPlayFileW);
+      continue;
+    }
+    if (newer && m.Message == kWmUser && m.LParam == kReqSetVolume && m.WParam == kVolumeQuery) {
+      continue;
+    }
     FUZZ_REQUIRE(m.Message == kWmCommand || m.Message == kWmUser);
     if (m.Message == kWmCommand) {
       FUZZ_REQUIRE(m.LParam == 0);
@@ -236,7 +259,10 @@ void CheckMessages(const TRun& run, const TScenario& s) {
     if (m.LParam == kReqSetPlaylistPos) {
       FUZZ_REQUIRE(m.WParam >= 0 && m.WParam < s.PlaylistLength);
     }
-    if (m.LParam == kReqJumpToTime) FUZZ_REQUIRE(m.WParam >= 0 && m.WParam % 1000 == 0);
+    if (m.LParam == kReqJumpToTime) {
+      // SEEKBY moves from the player's position in ms; SEEK jumps to whole seconds.
+      FUZZ_REQUIRE(m.WParam >= 0 && (newer || m.WParam % 1000 == 0));
+    }
   }
 }
 
@@ -357,11 +383,12 @@ void CheckFrontEnd(const std::uint8_t* data, std::size_t size) {
     if (SameTextAscii(word, "PLAY") || SameTextAscii(word, "ENQUEUE")) return;
   }
 
+  const bool newer = parameters.size() > 2 && IsControlCommand(parameters[2].Text);
   const std::string runRaw = WithScratchDir(raw, parameters);
   const TRun run = Run(runRaw, scenario, 0);
   if (run.OverBudget) return;
-  CheckOutput(run, scenario.TrackBytes.find_first_of("\r\n") != std::string::npos);
-  CheckMessages(run, scenario);
+  CheckOutput(run, scenario.TrackBytes.find_first_of("\r\n") != std::string::npos, newer);
+  CheckMessages(run, scenario, newer);
 
   // A write that fails is never silent: the run that had something to say ends with status 1.
   const TRun failing = Run(runRaw, scenario, kFailingWriteCode);

@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "Text.h"
 #include "WinampApi.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::fuzz {
 namespace {

@@ -3,22 +3,24 @@
 #include "WinampApi.h"
 
 #include <algorithm>
+#include <limits>
 #include <string_view>
 
+#include "CodePage.h"
 #include "Failure.h"
 #include "File.h"
+#include "PlayerProtocol.h"
 #include "Text.h"
-#include "WindowMessages.h"
+#include "Unicode.h"
 
 namespace jarvet {
 
 namespace {
 
-constexpr char kExecutableName[] = "winamp.exe";
-constexpr char kPlaylistDumpName[] = "winamp.m3u";
-constexpr char kAddSwitch[] = "/ADD";
 constexpr char kCtrlZ = 26;
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::uint32_t kPageSize = 4096;
+constexpr std::int32_t kMsPerSecond = 1000;
 
 }  // namespace
 
@@ -115,6 +117,114 @@ void TWinampApi::GetPlaylist(TPlaylist& list) {
   }
   if (!file.Close()) throw EInOutError(file.LastError());
   ParsePlaylistDump(text, list);
+}
+
+bool TWinampApi::IsGone() const { return Platform_.IsGone(Handle); }
+std::int32_t TWinampApi::GetVolume() { return Request(kVolumeQuery, kReqSetVolume); }
+bool TWinampApi::GetShuffle() { return Request(0, kReqGetShuffle) != 0; }
+void TWinampApi::SetShuffle(bool on) { Request(on ? 1 : 0, kReqSetShuffle); }
+bool TWinampApi::GetRepeat() { return Request(0, kReqGetRepeat) != 0; }
+void TWinampApi::SetRepeat(bool on) { Request(on ? 1 : 0, kReqSetRepeat); }
+void TWinampApi::FadeOut() { Command(kCmdFadeOut); }
+std::int32_t TWinampApi::GetPositionMs() { return Request(kTimePosition, kReqGetOutputTime); }
+std::int32_t TWinampApi::JumpToTime(std::int32_t milliseconds) {
+  return Request(milliseconds, kReqJumpToTime);
+}
+
+std::int32_t TWinampApi::GetLengthMs() {
+  // A player that doesn't know the ms request answers 0 or 1 (unknown request) to it.
+  const std::int32_t milliseconds = Request(kTimeLengthMs, kReqGetOutputTime);
+  if (milliseconds > kUnknownRequestAnswer || milliseconds < 0) return milliseconds;
+  const std::int32_t seconds = Request(kTimeLength, kReqGetOutputTime);
+  if (seconds < 0) return -1;
+  return static_cast<std::int32_t>(std::min<std::int64_t>(
+      std::int64_t{seconds} * kMsPerSecond, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::optional<std::string> TWinampApi::ReadTextAnswer(std::int32_t answer, bool wide) {
+  const auto address = static_cast<std::uint32_t>(answer);  // a 32-bit player's pointer
+  if (address < kLowestPlayerAddress) return std::nullopt;
+  std::optional<std::string> raw = ReadPlayerText(Platform_, Handle, address, wide);
+  if (!raw) return std::nullopt;
+  if (!wide) return AnsiToUtf8(*raw);
+  std::u16string units(raw->size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>((*raw)[2 * i]) |
+                                     static_cast<unsigned char>((*raw)[2 * i + 1]) << 8);
+  }
+  return Utf16ToUtf8(units);
+}
+
+std::optional<std::string> TWinampApi::EntryText(std::int32_t index, std::int32_t wideRequest,
+                                                 std::int32_t ansiRequest) {
+  if (std::optional<std::string> text = ReadTextAnswer(Request(index, wideRequest), true)) {
+    return text;
+  }
+  if (IsGone()) return std::nullopt;
+  return ReadTextAnswer(Request(index, ansiRequest), false);
+}
+
+std::optional<std::string> TWinampApi::GetPlaylistFile(std::int32_t index) {
+  return EntryText(index, kReqGetPlaylistFileW, kReqGetPlaylistFile);
+}
+
+std::optional<std::string> TWinampApi::GetPlaylistTitle(std::int32_t index) {
+  return EntryText(index, kReqGetPlaylistTitleW, kReqGetPlaylistTitle);
+}
+
+std::optional<std::string> TWinampApi::GetPlayingFile() {
+  return ReadTextAnswer(Request(0, kReqGetPlayingFileW), true);
+}
+
+std::optional<std::string> TWinampApi::GetPlayingTitle() {
+  return ReadTextAnswer(Request(0, kReqGetPlayingTitleW), true);
+}
+
+void TWinampApi::EnqueueFile(const std::string& file) {
+  if (!Version_) Version_ = GetVersion();
+  if (*Version_ >= kFirstWideVersion) {
+    const std::u16string units = Utf8ToUtf16(file) + u'\0';
+    std::string bytes;
+    bytes.reserve(units.size() * 2);
+    for (char16_t unit : units) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    Platform_.SendCopyData(Handle, kCopyDataPlayFileW, bytes);
+  } else {
+    const std::string ansi = Utf8ToAnsi(file);
+    Platform_.SendCopyData(Handle, kCopyDataPlayFile, std::string_view(ansi.c_str(), ansi.size() + 1));
+  }
+}
+
+std::optional<std::string> ReadPlayerText(TPlatform& platform, TWindow window,
+                                          std::uint32_t address, bool wide) {
+  const std::size_t unit = wide ? 2 : 1;
+  std::string text;
+  std::uint64_t next = address;
+  while (text.size() < kMaxPlayerTextBytes) {
+    // Up to the page's end first: the text's end may lie just before unreadable memory.
+    const std::size_t pageLeft = kPageSize - static_cast<std::size_t>(next % kPageSize);
+    const std::size_t want = std::min(pageLeft, kMaxPlayerTextBytes - text.size());
+    if (next + want > std::uint64_t{1} << 32) break;
+    const std::size_t size = text.size();
+    text.resize(size + want);
+    const std::size_t got =
+        platform.ReadPlayerMemory(window, static_cast<std::uint32_t>(next), &text[size], want);
+    text.resize(size + std::min(got, want));
+    // A terminator is a whole zero unit, at a unit boundary from the start.
+    for (std::size_t i = (size / unit) * unit; i + unit <= text.size(); i += unit) {
+      if (text[i] == '\0' && (unit == 1 || text[i + 1] == '\0')) {
+        text.resize(i);
+        return text;
+      }
+    }
+    if (got < want) break;
+    next += want;
+  }
+  if (text.empty()) return std::nullopt;
+  text.resize(text.size() / unit * unit);
+  return text;
 }
 
 void ParsePlaylistDump(const std::string& text, TPlaylist& list) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "Platform.h"
 #include "Playlist.h"
@@ -46,11 +48,38 @@ class TWinampApi {
   std::int32_t GetPlaylistPos();
   std::int32_t GetPlaylistLength();
 
+  // Beyond the eighteen commands. Texts are UTF-8.
+  bool IsGone() const;  // no window, or it closed or stopped answering during the run
+  std::int32_t GetVolume();
+  bool GetShuffle();
+  void SetShuffle(bool on);
+  bool GetRepeat();
+  void SetRepeat(bool on);
+  void FadeOut();
+  std::int32_t GetPositionMs();  // -1 when stopped
+  // The track's length in ms from the player's ms answer, else from its seconds; -1 unknown.
+  std::int32_t GetLengthMs();
+  std::int32_t JumpToTime(std::int32_t milliseconds);  // 0 done, -1 not playing, 1 past the end
+  // The entry's file or title by the wide request, else the ANSI one; none when the player
+  // answers neither with readable text.
+  std::optional<std::string> GetPlaylistFile(std::int32_t index);
+  std::optional<std::string> GetPlaylistTitle(std::int32_t index);
+  // The playing file and title by their wide requests; none when unanswered.
+  std::optional<std::string> GetPlayingFile();
+  std::optional<std::string> GetPlayingTitle();
+  // Appends a file or URL to the playlist as WM_COPYDATA: UTF-16 for players from 5.0 on,
+  // ANSI for older ones.
+  void EnqueueFile(const std::string& file);
+
  private:
   std::int32_t Command(std::int32_t command);
   std::int32_t Request(std::int32_t wParam, std::int32_t request);
   void StartExecutable(const std::string& switches, const std::string& file);
   std::string PathInDir(const char* fileName) const;
+  std::optional<std::string> ReadTextAnswer(std::int32_t answer, bool wide);
+  std::optional<std::string> EntryText(std::int32_t index, std::int32_t wideRequest,
+                                       std::int32_t ansiRequest);
+  std::optional<std::int32_t> Version_;
 
   TPlatform& Platform_;
 };
@@ -60,6 +89,15 @@ class TWinampApi {
 std::string FormatTime(std::int32_t value, std::int32_t divisor);
 // Two digits at least: "07", "42", "123".
 std::string PadTwo(std::int32_t number);
+
+// The longest text read from the player's memory, in bytes.
+constexpr std::size_t kMaxPlayerTextBytes = 32 * 1024;
+
+// Text in the player's memory at address up to its terminator (a NUL, or a NUL unit when wide),
+// read in chunks that do not cross a page needlessly; cut at kMaxPlayerTextBytes. None when
+// nothing at the address can be read.
+std::optional<std::string> ReadPlayerText(TPlatform& platform, TWindow window,
+                                          std::uint32_t address, bool wide);
 
 // The entries of a playlist dump, in order: lines that begin with "#" are dropped; LF ends a
 // line and every CR is dropped; a Ctrl-Z where a line would begin ends the text.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "PlayerProtocol.h"
+
 namespace jarvet::simplayer {
 
 const char kUsage[] =
@@ -20,12 +22,14 @@ const char kUsage[] =
     "  --bitrate N                kbit/s (default 128)\n"
     "  --volume N                 0..255 (default 200)\n"
     "  --version N                decimal or 0x hex (default 0x5666)\n"
+    "  --shuffle on|off, --repeat on|off\n"
+    "  --basic                    answer as a partial imitation: no text pointers, no ms length\n"
+    "  --frozen                   never answer a message, as a hung player\n"
     "With FILE, a running player is handed the list file (/ADD: appended) and this one exits;\n"
     "with none running, this one becomes the player with that list.\n";
 
 namespace {
 
-constexpr char kAddSwitch[] = "/ADD";
 constexpr char kJournalName[] = "/journal.log";
 
 // PATH|SECONDS|TITLE, the last two optional.
@@ -92,7 +96,9 @@ std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
   std::optional<std::int32_t> position;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument.rfind("--", 0) == 0 && !options.Add && !options.File) {
+    if ((argument == "--basic" || argument == "--frozen") && !options.Add && !options.File) {
+      (argument == "--basic" ? options.State.Basic : options.Frozen) = true;
+    } else if (argument.rfind("--", 0) == 0 && !options.Add && !options.File) {
       if (i + 1 >= argc) return argument + " needs a value";
       const std::string value = argv[++i];
       bool ok = true;
@@ -104,6 +110,9 @@ std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
         const std::optional<TEntry> entry = ParseEntry(value);
         ok = entry.has_value();
         if (ok) options.State.Entries.push_back(*entry);
+      } else if (argument == "--shuffle" || argument == "--repeat") {
+        ok = value == "on" || value == "off";
+        (argument == "--shuffle" ? options.State.Shuffle : options.State.Repeat) = value == "on";
       } else if (argument == "--status") {
         const std::optional<TStatus> status = ParseStatus(value);
         ok = status.has_value();

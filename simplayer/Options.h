@@ -15,6 +15,7 @@ struct TOptions {
   TPlayerState State;
   std::string JournalPath;
   bool Add = false;
+  bool Frozen = false;  // never answers a message, as a hung player
   std::optional<std::string> File;
 };
 

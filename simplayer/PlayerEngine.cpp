@@ -8,7 +8,7 @@
 #include <sstream>
 #include <utility>
 
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::simplayer {
 
@@ -17,30 +17,19 @@ namespace {
 constexpr std::int32_t kSeekStepMs = 5000;
 constexpr std::int32_t kVolumeStep = 4;
 constexpr std::int32_t kMaxVolume = 255;
-constexpr std::int32_t kUnknownRequestAnswer = 1;
 constexpr std::int32_t kHandledCopyData = 1;  // the answer for a copy the window took
+constexpr std::int32_t kMsPerSecond = 1000;
 
-// wParam of kReqGetOutputTime.
-constexpr std::int32_t kTimePosition = 0;
-constexpr std::int32_t kTimeLength = 1;
-
-// wParam of kReqGetInfo, and what the simulation answers for the fixed ones.
-constexpr std::int32_t kInfoSampleRate = 0;
-constexpr std::int32_t kInfoBitrate = 1;
-constexpr std::int32_t kInfoChannels = 2;
+// What the simulation answers to the kReqGetInfo modes it does not keep in its state.
 constexpr std::int32_t kSampleRateKhz = 44;
+constexpr std::int32_t kSampleRateHz = 44100;
 constexpr std::int32_t kChannels = 2;
 
-// kReqGetStatus answers.
-constexpr std::int32_t kStatusStopped = 0;
-constexpr std::int32_t kStatusPlaying = 1;
-constexpr std::int32_t kStatusPaused = 3;
-
-constexpr char kPlaylistDumpName[] = "/winamp.m3u";  // '/' opens on Windows as well
 constexpr char kM3uHeader[] = "#EXTM3U";
 constexpr char kExtInf[] = "#EXTINF:";
 constexpr char kCrLf[] = "\r\n";
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+constexpr char kUtf8ListExtension[] = ".m3u8";
 
 bool IsBlank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
@@ -67,12 +56,23 @@ void ApplyExtInf(const std::string& info, TEntry& entry) {
   if (comma != std::string::npos) entry.Title = info.substr(comma + 1);
 }
 
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool IsListFile(const std::string& path) {
+  return EndsWith(path, ".m3u") || EndsWith(path, kUtf8ListExtension) || EndsWith(path, ".M3U");
+}
+
+// A list file is in the code page, unless it is an .m3u8.
 std::vector<TEntry> ReadList(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8ToAnsi(path), std::ios::binary);
   if (!in) return {};
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return ParseList(text);
+  return ParseList(EndsWith(path, kUtf8ListExtension) ? text : AnsiToUtf8(text));
 }
+
+std::string Cut(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
 }  // namespace
 
@@ -107,9 +107,27 @@ std::vector<TEntry> ParseList(const std::string& text) {
   return entries;
 }
 
-TPlayerEngine::TPlayerEngine(TPlayerState state, const std::string& journalPath)
-    : State(std::move(state)) {
-  if (!journalPath.empty()) Journal_.open(journalPath, std::ios::binary | std::ios::app);
+std::uint32_t TTextArena::Store(const std::string& bytes) {
+  if (bytes.size() > Capacity_) return 0;
+  if (Capacity_ - Used_ < bytes.size()) Used_ = 0;  // begun anew; older addresses go stale
+  std::copy(bytes.begin(), bytes.end(), Bytes_ + Used_);
+  const auto address = static_cast<std::uint32_t>(Address_ + Used_);
+  Used_ += bytes.size();
+  return address;
+}
+
+std::string TTextArena::Read(std::uint32_t address, std::size_t size) const {
+  if (address < Address_ || address - Address_ >= Used_) return std::string();
+  const std::size_t offset = address - Address_;
+  return std::string(Bytes_ + offset, std::min(size, Used_ - offset));
+}
+
+TPlayerEngine::TPlayerEngine(TPlayerState state, const std::string& journalPath,
+                             TTextArena* arena)
+    : State(std::move(state)), Arena_(arena) {
+  if (!journalPath.empty()) {
+    Journal_.open(Utf8ToAnsi(journalPath), std::ios::binary | std::ios::app);
+  }
 }
 
 std::int32_t TPlayerEngine::HandleMessage(std::int32_t message, std::int32_t wParam,
@@ -122,16 +140,60 @@ std::int32_t TPlayerEngine::HandleMessage(std::int32_t message, std::int32_t wPa
   return 0;
 }
 
-std::int32_t TPlayerEngine::HandOver(std::int32_t mode, const std::string& path) {
+std::int32_t TPlayerEngine::HandOver(std::int32_t mode, const std::string& bytes) {
+  // A started executable hands its file over in the code page, as it got it.
+  std::string path = AnsiToUtf8(bytes);
+  if (mode == kCopyDataPlayFile) path = AnsiToUtf8(Cut(bytes));
+  if (mode == kCopyDataPlayFileW) path = Utf16LeToUtf8(bytes);
   std::ostringstream line;
-  line << kWmCopyData << ' ' << mode << ' ' << path.size() << ' ' << path;
+  line << kWmCopyData << ' ' << mode << ' ' << bytes.size() << ' ' << path;
   Journal(line.str());
+  if (mode == kCopyDataPlayFile || mode == kCopyDataPlayFileW) {
+    Append(path);
+    return kHandledCopyData;
+  }
   return LoadList(mode, path) ? kHandledCopyData : 0;
+}
+
+// A list file gives its entries, anything else (a file, a folder, a URL) one entry.
+void TPlayerEngine::Append(const std::string& path) {
+  if (path.empty()) return;
+  if (IsListFile(path)) {
+    LoadList(kCopyDataAdd, path);
+    return;
+  }
+  State.Entries.push_back(EntryForPath(path));
+  PlaylistChanged();
+}
+
+void TPlayerEngine::PlaylistChanged() {
+  Addresses_.clear();
+  if (Arena_ != nullptr) Arena_->Clear();
+}
+
+std::int32_t TPlayerEngine::TextAddress(std::int32_t request, std::int32_t index) {
+  if (Arena_ == nullptr || State.Basic || index < 0 ||
+      index >= static_cast<std::int32_t>(State.Entries.size())) {
+    return 0;
+  }
+  const auto known = Addresses_.find({request, index});
+  if (known != Addresses_.end()) return static_cast<std::int32_t>(known->second);
+  const TEntry& entry = State.Entries[static_cast<std::size_t>(index)];
+  const bool isFile = request == kReqGetPlaylistFile || request == kReqGetPlaylistFileW ||
+                      request == kReqGetPlayingFileW;
+  const std::string& text = isFile ? entry.Path : entry.Title;
+  const bool wide = request != kReqGetPlaylistFile && request != kReqGetPlaylistTitle;
+  const std::uint32_t address =
+      Arena_->Store(wide ? Utf8ToUtf16Le(text) + std::string(2, '\0')
+                         : Utf8ToAnsi(text) + std::string(1, '\0'));
+  if (address != 0) Addresses_[{request, index}] = address;
+  return static_cast<std::int32_t>(address);
 }
 
 bool TPlayerEngine::LoadList(std::int32_t mode, const std::string& path) {
   if (mode != kCopyDataOpen && mode != kCopyDataAdd) return false;
   std::vector<TEntry> entries = ReadList(path);
+  PlaylistChanged();
   if (mode == kCopyDataAdd) {
     State.Entries.insert(State.Entries.end(), std::make_move_iterator(entries.begin()),
                          std::make_move_iterator(entries.end()));
@@ -158,6 +220,7 @@ std::int32_t TPlayerEngine::Command(std::int32_t command) {
       }
       break;
     case kCmdStop:
+    case kCmdFadeOut:  // the fade itself takes no time here
       State.Status = TStatus::Stopped;
       State.Time = 0;
       break;
@@ -194,6 +257,7 @@ std::int32_t TPlayerEngine::Request(std::int32_t request, std::int32_t argument)
     case kReqGetVersion:
       return State.Version;
     case kReqClearPlaylist:
+      PlaylistChanged();
       State.Entries.clear();
       State.Position = 0;
       State.Status = TStatus::Stopped;
@@ -212,6 +276,11 @@ std::int32_t TPlayerEngine::Request(std::int32_t request, std::int32_t argument)
     case kReqGetOutputTime:
       if (argument == kTimePosition) return State.Status == TStatus::Stopped ? -1 : State.Time;
       if (argument == kTimeLength) return CurrentLength();
+      if (argument == kTimeLengthMs && !State.Basic) {
+        const std::int32_t seconds = CurrentLength();
+        return seconds < 0 ? -1 : seconds * kMsPerSecond;
+      }
+      if (argument == kTimeLengthMs) return 0;
       break;
     case kReqJumpToTime:
       if (State.Status == TStatus::Stopped) return -1;
@@ -224,6 +293,7 @@ std::int32_t TPlayerEngine::Request(std::int32_t request, std::int32_t argument)
       if (argument >= 0 && argument < count) State.Position = argument;
       return 0;
     case kReqSetVolume:
+      if (argument == kVolumeQuery) return State.Volume;
       State.Volume = argument & 0xFF;
       return 0;
     case kReqGetPlaylistLength:
@@ -231,10 +301,29 @@ std::int32_t TPlayerEngine::Request(std::int32_t request, std::int32_t argument)
     case kReqGetPlaylistPos:
       return State.Position;
     case kReqGetInfo:
-      if (argument == kInfoSampleRate) return kSampleRateKhz;
+      if (argument == kInfoSampleRateKhz) return kSampleRateKhz;
       if (argument == kInfoBitrate) return State.Bitrate;
       if (argument == kInfoChannels) return kChannels;
+      if (argument == kInfoSampleRateHz) return kSampleRateHz;
       break;
+    case kReqGetShuffle:
+      return State.Shuffle ? 1 : 0;
+    case kReqGetRepeat:
+      return State.Repeat ? 1 : 0;
+    case kReqSetShuffle:
+      State.Shuffle = argument != 0;
+      return 0;
+    case kReqSetRepeat:
+      State.Repeat = argument != 0;
+      return 0;
+    case kReqGetPlaylistFile:
+    case kReqGetPlaylistTitle:
+    case kReqGetPlaylistTitleW:
+    case kReqGetPlaylistFileW:
+      return TextAddress(request, argument);
+    case kReqGetPlayingFileW:
+    case kReqGetPlayingTitleW:
+      return TextAddress(request, State.Position);
     default:
       break;
   }
@@ -270,10 +359,13 @@ std::int32_t TPlayerEngine::CurrentLength() const {
 }
 
 void TPlayerEngine::WritePlaylist() const {
-  std::ofstream out(State.Directory + kPlaylistDumpName, std::ios::binary | std::ios::trunc);
+  // '/' opens on Windows as well.
+  std::ofstream out(Utf8ToAnsi(State.Directory) + "/" + kPlaylistDumpName,
+                    std::ios::binary | std::ios::trunc);
   out << kM3uHeader << kCrLf;
   for (const TEntry& entry : State.Entries) {
-    out << kExtInf << entry.Length << ',' << entry.Title << kCrLf << entry.Path << kCrLf;
+    out << kExtInf << entry.Length << ',' << Utf8ToAnsi(entry.Title) << kCrLf
+        << Utf8ToAnsi(entry.Path) << kCrLf;
   }
 }
 

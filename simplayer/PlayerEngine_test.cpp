@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::simplayer {
 namespace {

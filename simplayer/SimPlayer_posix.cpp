@@ -20,8 +20,8 @@
 
 #include "Options.h"
 #include "PlayerEngine.h"
-#include "WindowMessages.h"
-#include "WindowSocket_posix.h"
+#include "PlayerProtocol.h"
+#include "WindowWire_posix.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -31,6 +31,9 @@ constexpr int kFailureStatus = 1;
 constexpr int kListenBacklog = 16;
 constexpr std::int32_t kMaxHandOverBytes = 65536;  // anything longer is garbage
 constexpr std::size_t kReceiveChunk = 4096;
+// The texts whose addresses the player answers live at fake addresses of a 32-bit player.
+constexpr std::uint32_t kArenaAddress = 0x10000000;
+constexpr std::size_t kArenaSize = 4 << 20;
 
 volatile std::sig_atomic_t StopRequested = 0;
 
@@ -62,24 +65,6 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::optional<sockaddr_un> WindowAddress(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return std::nullopt;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return address;
-}
-
-// A connection to the window at address, or none when nobody answers there.
-TFd ConnectToWindow(const sockaddr_un& address) {
-  TFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd.Get() < 0) return fd;
-  if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return TFd();
-  }
-  return fd;
-}
-
 // The running player has another working directory than ours.
 std::string Absolute(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
@@ -107,58 +92,61 @@ int HandOverFile(int fd, bool add, const std::string& file) {
   return 0;
 }
 
-// Tells whoever started us that the window takes messages.
-void SignalReady() {
-  const char* text = std::getenv(kReadyFdVariable);
-  if (text == nullptr) return;
-  const std::optional<std::int32_t> fd = ParseInt(text);
-  if (fd && *fd >= 0) close(*fd);
-}
-
 struct TClient {
   TFd Socket;
   std::string Received;
 };
 
 // Answers every complete message the client has sent; false when the client is to be dropped.
-bool AnswerClient(TPlayerEngine& engine, TClient& client) {
+bool AnswerClient(TPlayerEngine& engine, const TTextArena& arena, TClient& client) {
   std::size_t used = 0;
   bool keep = true;
   while (keep && !engine.CloseRequested() &&
          client.Received.size() - used >= sizeof(TWireMessage)) {
     TWireMessage message;
     std::memcpy(&message, client.Received.data() + used, sizeof message);
-    std::int32_t answer = 0;
-    if (message.Message == kWmCopyData) {
+    std::string answer(sizeof(std::int32_t), '\0');
+    std::int32_t value = 0;
+    if (message.Message == kWireReadMemory) {
+      const std::string bytes = message.LParam < 0 || message.LParam > kMaxWireBytes
+                                    ? std::string()
+                                    : arena.Read(static_cast<std::uint32_t>(message.WParam),
+                                                 static_cast<std::size_t>(message.LParam));
+      value = static_cast<std::int32_t>(bytes.size());
+      answer += bytes;
+      used += sizeof message;
+    } else if (message.Message == kWmCopyData) {
       if (message.LParam < 0 || message.LParam > kMaxHandOverBytes) return false;
       const auto size = static_cast<std::size_t>(message.LParam);
       if (client.Received.size() - used - sizeof message < size) break;  // the rest is on its way
-      answer = engine.HandOver(message.WParam, client.Received.substr(used + sizeof message, size));
+      value = engine.HandOver(message.WParam, client.Received.substr(used + sizeof message, size));
       used += sizeof message + size;
     } else {
-      answer = engine.HandleMessage(message.Message, message.WParam, message.LParam);
+      value = engine.HandleMessage(message.Message, message.WParam, message.LParam);
       used += sizeof message;
     }
+    std::memcpy(&answer[0], &value, sizeof value);
     // An answer that does not fit at once belongs to a client that stopped reading.
-    keep = send(client.Socket.Get(), &answer, sizeof answer, MSG_NOSIGNAL | MSG_DONTWAIT) ==
-           static_cast<ssize_t>(sizeof answer);
+    keep = send(client.Socket.Get(), answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+           static_cast<ssize_t>(answer.size());
   }
   client.Received.erase(0, used);
   return keep;
 }
 
 // Reads what the client sent and answers it; false when the client is to be dropped.
-bool ServeClient(TPlayerEngine& engine, TClient& client) {
+bool ServeClient(TPlayerEngine& engine, const TTextArena& arena, TClient& client) {
   char buffer[kReceiveChunk];
   const ssize_t n = recv(client.Socket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
   if (n == 0) return false;
   client.Received.append(buffer, static_cast<std::size_t>(n));
-  return AnswerClient(engine, client);
+  return AnswerClient(engine, arena, client);
 }
 
 // Serves until the player is closed or told to stop. waitMask is the signal mask during the wait.
-void Serve(TPlayerEngine& engine, int listener, const sigset_t& waitMask) {
+void Serve(TPlayerEngine& engine, const TTextArena& arena, int listener,
+           const sigset_t& waitMask) {
   std::vector<TClient> clients;
   while (!StopRequested && !engine.CloseRequested()) {
     std::vector<pollfd> watched{{listener, POLLIN, 0}};
@@ -169,7 +157,7 @@ void Serve(TPlayerEngine& engine, int listener, const sigset_t& waitMask) {
     }
     for (std::size_t i = clients.size(); i-- > 0;) {
       if (watched[i + 1].revents == 0) continue;
-      if (!ServeClient(engine, clients[i])) {
+      if (!ServeClient(engine, arena, clients[i])) {
         clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
       }
       if (engine.CloseRequested()) return;
@@ -179,6 +167,11 @@ void Serve(TPlayerEngine& engine, int listener, const sigset_t& waitMask) {
       if (accepted.Get() >= 0) clients.push_back(TClient{std::move(accepted), {}});
     }
   }
+}
+
+// Connections wait in the listener's queue, unanswered, until a stop signal.
+void StayFrozen(const sigset_t& waitMask) {
+  while (!StopRequested) sigsuspend(&waitMask);
 }
 
 int BecomePlayer(const TOptions& options, const std::string& windowDir,
@@ -196,7 +189,9 @@ int BecomePlayer(const TOptions& options, const std::string& windowDir,
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 
-  TPlayerEngine engine(options.State, options.JournalPath);
+  std::vector<char> memory(kArenaSize);
+  TTextArena arena(memory.data(), memory.size(), kArenaAddress);
+  TPlayerEngine engine(options.State, options.JournalPath, &arena);
   if (options.File) engine.LoadList(options.Add ? kCopyDataAdd : kCopyDataOpen, *options.File);
 
   if (mkdir(windowDir.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -214,7 +209,11 @@ int BecomePlayer(const TOptions& options, const std::string& windowDir,
     return kFailureStatus;
   }
   SignalReady();
-  Serve(engine, listener.Get(), waitMask);
+  if (options.Frozen) {
+    StayFrozen(waitMask);
+  } else {
+    Serve(engine, arena, listener.Get(), waitMask);
+  }
   unlink(address.sun_path);
   return 0;
 }
@@ -233,18 +232,20 @@ int Run(int argc, char** argv) {
     return kUsageStatus;
   }
   const std::string windowDir = WindowDirectory();
-  const std::string socketPath = windowDir + "/" + kPlayerWindowClass;
-  const std::optional<sockaddr_un> address = WindowAddress(socketPath);
-  if (!address) {
+  const std::string socketPath = WindowPath(kPlayerWindowClass);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath.size() >= sizeof address.sun_path) {
     std::fprintf(stderr, "winamp.exe: window path too long: %s\n", socketPath.c_str());
     return kFailureStatus;
   }
-  const TFd running = ConnectToWindow(*address);
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  const TFd running(ConnectToWindow(socketPath));
   if (running.Get() >= 0) {
     // A running player takes the file over; started without one, we only bring it forward.
     return options.File ? HandOverFile(running.Get(), options.Add, Absolute(*options.File)) : 0;
   }
-  return BecomePlayer(options, windowDir, *address);
+  return BecomePlayer(options, windowDir, address);
 }
 
 }  // namespace

@@ -21,7 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
+#include "WindowWire_posix.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -90,17 +91,7 @@ class SimPlayerProcessTest : public ::testing::Test {
 
   std::string WindowPath() const { return WindowDir + "/" + kPlayerWindowClass; }
 
-  int Connect() const {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, WindowPath().c_str(), sizeof address.sun_path - 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      close(fd);
-      return -1;
-    }
-    return fd;
-  }
+  int Connect() const { return ConnectToWindow(WindowPath()); }
 
   // The answer, or -999 when none came.
   static std::int32_t Send(int fd, std::int32_t message, std::int32_t wParam, std::int32_t lParam) {

@@ -1,15 +1,18 @@
 // The simulated player's Win32 endpoint: its command line and a real top-level window of the
 // player's class, whose window procedure hands the player's messages to the engine.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "PlayerEngine.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -18,6 +21,22 @@ constexpr int kUsageStatus = 2;
 constexpr int kFailureStatus = 1;
 constexpr char kWindowTitle[] = "Simulated player";
 constexpr UINT kHandOverTimeoutMs = 30000;
+// The texts whose addresses the player answers: a block below 4 GiB, as a 32-bit player's
+// memory is, so that the low 32 bits of an answer are the address.
+constexpr std::uintptr_t kArenaAddresses[] = {0x10000000, 0x20000000, 0x30000000, 0x40000000,
+                                              0x50000000, 0x60000000, 0x70000000};
+constexpr std::size_t kArenaSize = 4 << 20;
+
+bool Frozen = false;
+
+char* AllocateLowArena() {
+  for (std::uintptr_t address : kArenaAddresses) {
+    void* block = VirtualAlloc(reinterpret_cast<void*>(address), kArenaSize,
+                               MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (block != nullptr) return static_cast<char*>(block);
+  }
+  return nullptr;
+}
 
 // A windows-subsystem program has no console of its own: write to what it was handed, if any.
 void Print(DWORD stdHandle, const std::string& text) {
@@ -27,10 +46,20 @@ void Print(DWORD stdHandle, const std::string& text) {
   WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+std::string Utf8Of(const wchar_t* wide) {
+  std::string bytes;
+  for (; *wide != L'\0'; ++wide) {
+    bytes += static_cast<char>(*wide & 0xFF);
+    bytes += static_cast<char>((*wide >> 8) & 0xFF);
+  }
+  return Utf16LeToUtf8(bytes);
+}
+
+// UTF-8, as the engine keeps its texts.
 std::string ExecutableDirectory() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string full(path, length);
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::string full = Utf8Of(std::wstring(path, length).c_str());
   const std::size_t separator = full.find_last_of("\\/");
   return separator == std::string::npos ? "." : full.substr(0, separator);
 }
@@ -73,6 +102,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case kWmCommand:
     case kWmUser: {
+      if (Frozen) Sleep(INFINITE);  // hung: the sender's wait runs out
       TPlayerEngine& engine = *EngineOf(window);
       // The senders' values are 32-bit, whatever the width of WPARAM and LPARAM.
       const std::int32_t answer = engine.HandleMessage(static_cast<std::int32_t>(message),
@@ -84,7 +114,8 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case WM_COPYDATA: {
       const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      if (copy == nullptr) return 0;
+      if (Frozen) Sleep(INFINITE);
+      if (copy == nullptr || (copy->lpData == nullptr && copy->cbData != 0)) return 0;
       const std::string file(static_cast<const char*>(copy->lpData), copy->cbData);
       return EngineOf(window)->HandOver(static_cast<std::int32_t>(copy->dwData), file);
     }
@@ -97,7 +128,11 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 int BecomePlayer(const TOptions& options) {
-  TPlayerEngine engine(options.State, options.JournalPath);
+  Frozen = options.Frozen;
+  char* memory = AllocateLowArena();
+  TTextArena arena(memory, memory == nullptr ? 0 : kArenaSize,
+                   static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory)));
+  TPlayerEngine engine(options.State, options.JournalPath, memory == nullptr ? nullptr : &arena);
   // Read before the window exists and the message loop runs: the starter waits for that idle
   // moment and may delete the file right after.
   if (options.File) engine.LoadList(options.Add ? kCopyDataAdd : kCopyDataOpen, *options.File);
@@ -125,6 +160,19 @@ int BecomePlayer(const TOptions& options) {
 }
 
 int Run(int argc, char** argv) {
+  // The wide command line, so that any character of a file or title comes through.
+  int wideCount = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+  std::vector<std::string> utf8;
+  std::vector<char*> utf8Argv;
+  if (wide != nullptr) {
+    for (int i = 0; i < wideCount; ++i) utf8.push_back(Utf8Of(wide[i]));
+    LocalFree(wide);
+    for (std::string& argument : utf8) utf8Argv.push_back(argument.data());
+    utf8Argv.push_back(nullptr);
+    argc = wideCount;
+    argv = utf8Argv.data();
+  }
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
       Print(STD_OUTPUT_HANDLE, kUsage);
@@ -139,7 +187,8 @@ int Run(int argc, char** argv) {
   const HWND running = FindWindowA(kPlayerWindowClass, nullptr);
   if (running != nullptr) {
     // A start without a file has nothing to hand over: the running player stays as it is.
-    return options.File ? HandOverFile(running, options.Add, Absolute(*options.File)) : 0;
+    return options.File ? HandOverFile(running, options.Add, Absolute(Utf8ToAnsi(*options.File)))
+                        : 0;
   }
   return BecomePlayer(options);
 }

@@ -10,7 +10,7 @@
 
 #include "RunProcess.h"
 #include "TempDir.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::simplayer {
 namespace {

@@ -8,7 +8,7 @@
 #include <regex>
 #include <thread>
 
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 #include "support/PlayerFixture.h"
 #include "support/TagBytes.h"
 

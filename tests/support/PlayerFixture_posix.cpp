@@ -1,16 +1,21 @@
 // A temporary player directory with the simulated player in it: POSIX.
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "PlayerFixture.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
+#include "WindowWire_posix.h"
 
 namespace jarvet::testing {
+
+namespace {
+
+// A frozen player must not hold the test: it is ended by force once this has passed.
+constexpr int kAnswerTimeoutMs = 2000;
+
+}  // namespace
 
 void PlayerFixture::SetUp() {
   Temp_ = std::make_unique<TTempDir>("jarvet-e2e");
@@ -35,18 +40,13 @@ void PlayerFixture::StopPlayer() {
 
 std::int32_t PlayerFixture::SendToPlayer(std::int32_t message, std::int32_t wParam,
                                          std::int32_t lParam) const {
-  const std::string path = WindowDir + "/" + kPlayerWindowClass;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = ConnectToWindow(WindowDir + "/" + kPlayerWindowClass);
+  if (fd < 0) return 0;
+  const TWireMessage request{message, wParam, lParam};
   std::int32_t answer = 0;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-    const TWireMessage request{message, wParam, lParam};
-    if (send(fd, &request, sizeof request, MSG_NOSIGNAL) == sizeof request &&
-        recv(fd, &answer, sizeof answer, MSG_WAITALL) != sizeof answer) {
-      answer = 0;
-    }
+  if (!SendAll(fd, &request, sizeof request) ||
+      !ReceiveAll(fd, &answer, sizeof answer, kAnswerTimeoutMs)) {
+    answer = 0;
   }
   close(fd);
   return answer;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "PlayerFixture.h"
-#include "WindowMessages.h"
+#include "PlayerProtocol.h"
 
 namespace jarvet::testing {
 

@@ -9,6 +9,7 @@ namespace jarvet::testing {
 struct TProcessResult {
   int Status = -1;     // exit status; -1 when it did not exit normally
   std::string Output;  // every byte written to standard output
+  std::string Errors;  // every byte written to standard error
 };
 
 // Runs program with the parameters (the invocation name is the program path) and waits for it.

@@ -11,11 +11,13 @@
 #include <thread>
 
 #include "RunProcess.h"
-#include "WindowMessages.h"
+#include "WindowWire_posix.h"
 
 namespace jarvet::testing {
 
 const char kUnwritableOutput[] = "/dev/full";
+
+constexpr int kStartTimeoutMs = 10000;
 
 namespace {
 
@@ -36,26 +38,50 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   std::vector<std::string> copy = parameters;
   const std::vector<char*> argv = Argv(program, copy);
   int out[2];
+  int err[2];
   if (pipe2(out, O_CLOEXEC) != 0) return {};
+  if (pipe2(err, O_CLOEXEC) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return {};
+  }
   const pid_t child = fork();
   if (child == 0) {
     const int target = standardOutput.empty()
                            ? out[1]
                            : open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(target, STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(out[1]);
+  close(err[1]);
   TProcessResult result;
+  pollfd streams[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* texts[2] = {&result.Output, &result.Errors};
   char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.Output.append(buffer, static_cast<std::size_t>(n));
+  for (int open = 2; open > 0;) {
+    if (poll(streams, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+      const ssize_t n = read(streams[i].fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        close(streams[i].fd);
+        streams[i].fd = -1;
+        --open;
+      } else {
+        texts[i]->append(buffer, static_cast<std::size_t>(n));
+      }
+    }
   }
-  close(out[0]);
+  for (const pollfd& stream : streams) {
+    if (stream.fd >= 0) close(stream.fd);
+  }
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
@@ -64,23 +90,9 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
 }
 
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters) {
-  std::vector<std::string> copy = parameters;
-  const std::vector<char*> argv = Argv(program, copy);
-  int ready[2];
-  if (pipe2(ready, O_CLOEXEC) != 0) return -1;
-  const std::string readyFd = std::to_string(ready[1]);
-  const pid_t child = fork();
-  if (child == 0) {
-    fcntl(ready[1], F_SETFD, 0);
-    setenv(kReadyFdVariable, readyFd.c_str(), 1);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(ready[1]);
-  pollfd entry{ready[0], POLLIN, 0};
-  poll(&entry, 1, 10000);
-  close(ready[0]);
-  return child;
+  std::vector<std::string> argv = parameters;
+  argv.insert(argv.begin(), program);
+  return StartAndWaitReady(argv, false, kStartTimeoutMs);
 }
 
 void EndProcess(long id) {
