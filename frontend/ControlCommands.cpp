@@ -277,8 +277,12 @@ std::vector<std::string> FilesToAdd(const TCommandContext& c, const char* comman
     std::error_code error;
     const fs::path path = fs::u8path(parameter.Text);
     if (!fs::exists(path, error)) BadArgument("no such file: " + parameter.Text);
-    const fs::path absolute = fs::absolute(path, error);
-    files.push_back(error ? parameter.Text : absolute.lexically_normal().u8string());
+    fs::path absolute = fs::absolute(path, error).lexically_normal();
+    // "." comes back as "/dir/": a folder is named without its closing separator.
+    if (!absolute.has_filename() && absolute != absolute.root_path()) {
+      absolute = absolute.parent_path();
+    }
+    files.push_back(error ? parameter.Text : absolute.u8string());
   }
   if (files.empty()) BadArgument(std::string(command) + " takes one or more files or URLs");
   return files;

@@ -51,6 +51,16 @@ TEST(WinampApi, EachOperationSendsItsMessage) {
       {[](TWinampApi& p) { p.GetBitrate(); }, Request(1, 126)},
       {[](TWinampApi& p) { p.GetPlaylistPos(); }, Request(0, 125)},
       {[](TWinampApi& p) { p.GetPlaylistLength(); }, Request(0, 124)},
+      {[](TWinampApi& p) { p.GetVolume(); }, Request(-666, 122)},
+      {[](TWinampApi& p) { p.GetShuffle(); }, Request(0, 250)},
+      {[](TWinampApi& p) { p.GetRepeat(); }, Request(0, 251)},
+      {[](TWinampApi& p) { p.SetShuffle(true); }, Request(1, 252)},
+      {[](TWinampApi& p) { p.SetRepeat(false); }, Request(0, 253)},
+      {[](TWinampApi& p) { p.FadeOut(); }, Command(40147)},
+      {[](TWinampApi& p) { p.GetPositionMs(); }, Request(0, 105)},
+      {[](TWinampApi& p) { p.JumpToTime(1234); }, Request(1234, 106)},
+      {[](TWinampApi& p) { p.GetPlayingFile(); }, Request(0, 3031)},
+      {[](TWinampApi& p) { p.GetPlayingTitle(); }, Request(0, 3034)},
   };
   for (const auto& c : cases) {
     platform.Sent.clear();
@@ -58,6 +68,96 @@ TEST(WinampApi, EachOperationSendsItsMessage) {
     ASSERT_EQ(platform.Sent.size(), 1u);
     EXPECT_EQ(platform.Sent[0], c.Expected) << c.Expected.Message << " " << c.Expected.WParam
                                             << " " << c.Expected.LParam;
+  }
+}
+
+std::string Wide(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+TEST(WinampApi, LengthInMillisecondsFallsBackToSeconds) {
+  const struct {
+    std::int32_t Ms, Seconds, Expected;
+    std::size_t Messages;
+  } cases[] = {
+      {245123, 245, 245123, 1},  // a player that knows the ms request
+      {0, 245, 245000, 2},       // one that answers it with 0
+      {1, 245, 245000, 2},       // or as an unknown request
+      {0, -1, -1, 2},            // a length nobody knows
+      {-1, 245, -1, 1},
+  };
+  for (const auto& c : cases) {
+    TFakePlatform platform;
+    TWinampApi player(platform, "dir");
+    platform.Answer(2, 105, c.Ms);
+    platform.Answer(1, 105, c.Seconds);
+    EXPECT_EQ(player.GetLengthMs(), c.Expected) << c.Ms << " " << c.Seconds;
+    EXPECT_EQ(platform.Sent.size(), c.Messages) << c.Ms << " " << c.Seconds;
+  }
+}
+
+TEST(WinampApi, EntryTextsAreReadFromThePlayersMemory) {
+  TFakePlatform platform;
+  TWinampApi player(platform, "dir");
+  platform.Memory[0x20000] = Wide(u"C:\\M\u00FCsik\\\u65E5.mp3") + std::string(2, '\0');
+  platform.Memory[0x30000] = std::string("Caf\xE9 \xBD\0", 8);  // ANSI: Windows-1252 here
+  platform.Answer(4, 214, 0x20000);
+  platform.Answer(4, 213, 0x1);      // not a pointer: the ANSI request is asked then
+  platform.Answer(4, 212, 0x30000);
+  EXPECT_EQ(player.GetPlaylistFile(4), "C:\\M\xC3\xBCsik\\\xE6\x97\xA5.mp3");
+  EXPECT_EQ(platform.Sent, (std::vector<TSentMessage>{Request(4, 214)}));
+  const std::optional<std::string> title = player.GetPlaylistTitle(4);
+  ASSERT_TRUE(title.has_value());
+  EXPECT_EQ(title->substr(0, 3), "Caf");
+  EXPECT_EQ(platform.Sent.back(), Request(4, 212));
+  // Neither request answered: no text, and the memory is not touched at a null address.
+  const std::size_t reads = platform.Reads.size();
+  EXPECT_EQ(player.GetPlaylistFile(5), std::nullopt);
+  EXPECT_EQ(platform.Reads.size(), reads);
+  // The answer's low 32 bits are the address of a 32-bit player.
+  platform.Answer(6, 214, static_cast<std::int32_t>(0x20000));
+  EXPECT_TRUE(player.GetPlaylistFile(6).has_value());
+}
+
+TEST(WinampApi, PlayerTextIsReadInPageSizedChunksUpToItsEnd) {
+  TFakePlatform platform;
+  const std::string longText(40000, 'x');
+  platform.Memory[0x10FF0] = std::string("short\0after", 11);
+  platform.Memory[0x40000] = longText;  // no terminator at all
+  platform.Memory[0x50000] = Wide(u"ab") + std::string("\0", 1);  // a half unit, then nothing
+  platform.Memory[0x60000] = std::string("a\0\0b\0\0", 6);  // wide: the zero pair at a unit
+  EXPECT_EQ(ReadPlayerText(platform, 1, 0x10FF0, false), "short");
+  EXPECT_EQ(platform.Reads.front(), std::make_pair(std::uint32_t{0x10FF0}, std::size_t{16}))
+      << "the first read stops at the page's end";
+  const std::optional<std::string> cut = ReadPlayerText(platform, 1, 0x40000, false);
+  ASSERT_TRUE(cut.has_value());
+  EXPECT_EQ(cut->size(), kMaxPlayerTextBytes);
+  EXPECT_EQ(ReadPlayerText(platform, 1, 0x50000, true), Wide(u"ab"));
+  EXPECT_EQ(ReadPlayerText(platform, 1, 0x60000, true), std::string("a\0\0b", 4));
+  EXPECT_EQ(ReadPlayerText(platform, 1, 0x70000, false), std::nullopt);
+}
+
+TEST(WinampApi, FilesAreEnqueuedWideFromVersion5On) {
+  for (const std::int32_t version : {0x5666, 0x2095}) {
+    TFakePlatform platform;
+    platform.Answer(0, 0, version);
+    TWinampApi player(platform, "dir");
+    player.EnqueueFile("/m/a\xC3\xA9.mp3");
+    player.EnqueueFile("/m/b.mp3");
+    ASSERT_EQ(platform.Copied.size(), 2u);
+    EXPECT_EQ(platform.CountOf(Request(0, 0)), 1u) << "the version is asked once";
+    if (version >= 0x5000) {
+      EXPECT_EQ(platform.Sent.back(), (TSentMessage{74, 1100, 18}));
+      EXPECT_EQ(platform.Copied[0], Wide(u"/m/a\u00E9.mp3") + std::string(2, '\0'));
+    } else {
+      EXPECT_EQ(platform.Sent.back(), (TSentMessage{74, 100, 9}));
+      EXPECT_EQ(platform.Copied[1], std::string("/m/b.mp3\0", 9));
+    }
   }
 }
 

@@ -12,10 +12,21 @@ void PlayerFixture::TearDown() {
   Temp_.reset();
 }
 
+void PlayerFixture::KillPlayer() {
+  KillProcess(PlayerProcess);
+  PlayerProcess = -1;
+}
+
 TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters) const {
   std::vector<std::string> all{Dir};
   all.insert(all.end(), parameters.begin(), parameters.end());
   return RunProcess(JARVET_PROGRAM, all);
+}
+
+TProcessResult PlayerFixture::JarvetUtf8(const std::vector<std::string>& parameters) const {
+  std::vector<std::string> all{Dir};
+  all.insert(all.end(), parameters.begin(), parameters.end());
+  return RunProcessUtf8(JARVET_PROGRAM, all);
 }
 
 std::vector<std::string> PlayerFixture::Journal() const {

@@ -21,8 +21,12 @@ class PlayerFixture : public ::testing::Test {
   void StartPlayer(const std::vector<std::string>& options);
   // Asks the running player to close and waits for it.
   void StopPlayer();
+  // Ends the player at once: one that hangs would not close.
+  void KillPlayer();
   // Runs jarvet with the player directory and the further parameters.
   TProcessResult Jarvet(const std::vector<std::string>& parameters) const;
+  // The same with UTF-8 parameters, through the wide command line on Windows.
+  TProcessResult JarvetUtf8(const std::vector<std::string>& parameters) const;
   // Every message the player received since it started, one "message wParam lParam" a line.
   std::vector<std::string> Journal() const;
   // Sends one message to the running player directly, as a second controller would.

@@ -17,6 +17,10 @@ struct TProcessResult {
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& parameters,
                           const std::string& standardOutput = std::string());
 
+// As RunProcess, with the parameters in UTF-8: on Windows through the wide command line, so
+// that any character arrives.
+TProcessResult RunProcessUtf8(const std::string& program, const std::vector<std::string>& parameters);
+
 #ifdef _WIN32
 // As RunProcess, with commandLine as the exact raw text the program gets (its first parameter
 // is the invocation name).
@@ -31,5 +35,7 @@ extern const char kUnwritableOutput[];
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters);
 // Waits up to a few seconds for the process to exit, then kills it.
 void EndProcess(long id);
+// Ends the process at once.
+void KillProcess(long id);
 
 }  // namespace jarvet::testing

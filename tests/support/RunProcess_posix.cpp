@@ -89,6 +89,11 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   return result;
 }
 
+TProcessResult RunProcessUtf8(const std::string& program,
+                              const std::vector<std::string>& parameters) {
+  return RunProcess(program, parameters);
+}
+
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters) {
   std::vector<std::string> argv = parameters;
   argv.insert(argv.begin(), program);
@@ -104,6 +109,16 @@ void EndProcess(long id) {
   }
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+}
+
+}  // namespace jarvet::testing
+
+namespace jarvet::testing {
+
+void KillProcess(long id) {
+  if (id <= 0) return;
+  kill(static_cast<pid_t>(id), SIGKILL);
+  waitpid(static_cast<pid_t>(id), nullptr, 0);
 }
 
 }  // namespace jarvet::testing

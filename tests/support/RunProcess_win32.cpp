@@ -101,12 +101,28 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   return RunCommandLine(program, CommandLineOf(program, parameters), standardOutput);
 }
 
-TProcessResult RunCommandLine(const std::string& program, const std::string& commandLine,
-                              const std::string& standardOutput) {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int count = static_cast<int>(utf8.size());
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, &wide[0], size);
+  return wide;
+}
+
+// commandLine is code-page text, or UTF-8 for the wide command line.
+TProcessResult RunText(const std::string& program, const std::string& commandLine,
+                       const std::string& standardOutput, bool utf8) {
   KeepDesktop();  // the program may start a player
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   THandle readEnd;
   THandle writeEnd;
+  THandle errorRead;
+  THandle errorWrite;
+  CreatePipe(errorRead.Out(), errorWrite.Out(), &inheritable, 0);
+  SetHandleInformation(errorRead.Get(), HANDLE_FLAG_INHERIT, 0);
   if (standardOutput.empty()) {
     CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, 0);
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
@@ -122,29 +138,58 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
     return {};
   }
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd.Get();
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = errorWrite.Get();
   PROCESS_INFORMATION process{};
-  if (!Create(program, commandLine, startup, true, process)) return {};
+  bool created = false;
+  if (utf8) {
+    std::wstring buffer = Wide(commandLine);  // CreateProcessW may write into it
+    created = CreateProcessW(Wide(program).c_str(), &buffer[0], nullptr, nullptr, TRUE, 0,
+                             nullptr, nullptr, &startup, &process) != 0;
+    if (!created) std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), GetLastError());
+  } else {
+    STARTUPINFOA ansi{};
+    ansi.cb = sizeof ansi;
+    ansi.dwFlags = startup.dwFlags;
+    ansi.hStdInput = startup.hStdInput;
+    ansi.hStdOutput = startup.hStdOutput;
+    ansi.hStdError = startup.hStdError;
+    created = Create(program, commandLine, ansi, true, process);
+  }
+  if (!created) return {};
   CloseHandle(process.hThread);
   const THandle child(process.hProcess);
-  writeEnd.Close();  // the child's copy is the only one now
+  writeEnd.Close();  // the child's copies are the only ones now
+  errorWrite.Close();
 
   // Read until the program has exited, not until the pipe closes: a player it started may have
   // been handed the pipe and keep it open.
   TProcessResult result;
   for (;;) {
-    const DWORD waited = WaitForSingleObject(child.Get(), readEnd.Ok() ? kPollMs : INFINITE);
+    const DWORD waited = WaitForSingleObject(child.Get(), kPollMs);
     if (readEnd.Ok()) Drain(readEnd.Get(), result.Output);
+    Drain(errorRead.Get(), result.Errors);
     if (waited != WAIT_TIMEOUT) break;
   }
   DWORD status = 0;
   if (GetExitCodeProcess(child.Get(), &status)) result.Status = static_cast<int>(status);
   return result;
+}
+
+}  // namespace
+
+TProcessResult RunCommandLine(const std::string& program, const std::string& commandLine,
+                              const std::string& standardOutput) {
+  return RunText(program, commandLine, standardOutput, false);
+}
+
+TProcessResult RunProcessUtf8(const std::string& program,
+                              const std::vector<std::string>& parameters) {
+  return RunText(program, CommandLineOf(program, parameters), std::string(), true);
 }
 
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters) {
@@ -172,6 +217,15 @@ void EndProcess(long id) {
     WaitForSingleObject(process, INFINITE);
   }
   CloseHandle(process);
+}
+
+void KillProcess(long id) {
+  const auto found = Started().find(id);
+  if (found == Started().end()) return;
+  TerminateProcess(found->second, 1);
+  WaitForSingleObject(found->second, INFINITE);
+  CloseHandle(found->second);
+  Started().erase(found);
 }
 
 }  // namespace jarvet::testing
