@@ -22,28 +22,24 @@ std::string Utf16ToAnsi(std::u16string_view units) {
   return out;
 }
 
-std::string Utf8ToAnsi(std::string_view bytes) {
-  if (bytes.empty()) return std::string();
+namespace {
+
+std::u16string ToUtf16(UINT codePage, std::string_view bytes) {
+  if (bytes.empty()) return std::u16string();
   const int count = static_cast<int>(bytes.size());
-  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, nullptr, 0);
+  const int size = MultiByteToWideChar(codePage, 0, bytes.data(), count, nullptr, 0);
   std::u16string wide(static_cast<std::size_t>(size > 0 ? size : 0), u'\0');
   if (size > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(&wide[0]),
+    MultiByteToWideChar(codePage, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(&wide[0]),
                         size);
   }
-  return Utf16ToAnsi(wide);
+  return wide;
 }
 
-std::string AnsiToUtf8(std::string_view bytes) {
-  if (bytes.empty()) return std::string();
-  const int count = static_cast<int>(bytes.size());
-  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
-  std::u16string wide(static_cast<std::size_t>(size > 0 ? size : 0), u'\0');
-  if (size > 0) {
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(&wide[0]),
-                        size);
-  }
-  return Utf16ToUtf8(wide);
-}
+}  // namespace
+
+std::string Utf8ToAnsi(std::string_view bytes) { return Utf16ToAnsi(ToUtf16(CP_UTF8, bytes)); }
+
+std::string AnsiToUtf8(std::string_view bytes) { return Utf16ToUtf8(ToUtf16(CP_ACP, bytes)); }
 
 }  // namespace jarvet
