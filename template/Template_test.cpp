@@ -1,0 +1,70 @@
+#include "Template.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace jarvet {
+namespace {
+
+const std::vector<std::string> kNames{"title", "artist", "album", "year", "empty"};
+
+std::string Fill(const std::string& text) {
+  const std::map<std::size_t, std::string> values{
+      {0, "Song"}, {1, "Art\xC3\xAFst"}, {2, "Album"}, {3, "2001"}, {4, ""}};
+  std::string error;
+  const auto parsed = TTemplate::Parse(text, kNames, error);
+  if (!parsed) return "error: " + error;
+  return parsed->Render([&](std::size_t field) { return values.at(field); });
+}
+
+TEST(Template, FillsFieldsGroupsAndChoices) {
+  const struct {
+    const char* Text;
+    const char* Result;
+  } cases[] = {
+      {"", ""},
+      {"{title}", "Song"},
+      {"{TITLE} by {Artist}", "Song by Art\xC3\xAFst"},
+      {"[{artist} - ]{title}", "Art\xC3\xAFst - Song"},
+      {"[{empty} - ]{title}", "Song"},
+      {"[{album} ({year})]", "Album (2001)"},
+      {"[{album} ({empty})]", ""},
+      {"[{album}[ ({empty})] ]!", "Album !"},  // an inner group is judged on its own
+      {"{album}]]", "Album]"},                   // "]]" is always the character
+      {"{empty|artist|title}", "Art\xC3\xAFst"},
+      {"[{empty|empty}x]y", "y"},
+      {"{{{title}}} [[{year}]]", "{Song} [2001]"},
+      {"100% {title}", "100% Song"},
+      {"\xE6\x97\xA5 {title}", "\xE6\x97\xA5 Song"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Fill(c.Text), c.Result) << c.Text;
+}
+
+TEST(Template, SaysWhatIsWrongAndWhere) {
+  const struct {
+    const char* Text;
+    const char* Error;
+  } cases[] = {
+      {"{titel}", "error: unknown field \"titel\" at character 2"},
+      {"\xE6\x97\xA5{nope}", "error: unknown field \"nope\" at character 3"},
+      {"{title|}", "error: empty field name at character 8"},
+      {"{}", "error: empty field name at character 2"},
+      {"ab{title", "error: \"{\" without \"}\" at character 3"},
+      {"ab}", "error: \"}\" without \"{\" at character 3"},
+      {"[{title}", "error: \"[\" without \"]\" at character 1"},
+      {"x]", "error: \"]\" without \"[\" at character 2"},
+      {"[[{title}]", "error: \"]\" without \"[\" at character 10"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Fill(c.Text), c.Error) << c.Text;
+}
+
+TEST(Template, ListsEachFieldItNamesOnce) {
+  std::string error;
+  const auto parsed = TTemplate::Parse("[{year}] {title|year} {title}", kNames, error);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->Fields(), (std::vector<std::size_t>{3, 0}));
+}
+
+}  // namespace
+}  // namespace jarvet
