@@ -10,7 +10,6 @@ namespace jarvet::tags {
 
 namespace {
 
-constexpr std::size_t kAtomHeaderSize = 8;
 constexpr std::size_t kFullAtomFieldsSize = 4;  // version and flags
 constexpr std::size_t kDataFieldsSize = 8;      // type and locale of a data atom
 constexpr int kMaxAtomsPerLevel = 4096;
