@@ -5,10 +5,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 data="$here/../tests/data"
 out=${1:?usage: make-corpora.sh OUTDIR}
-mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_playlist,fuzz_frontend}
+mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_tracktags,fuzz_playlist,fuzz_frontend}
 
 cp "$data"/id3v2/*.mp3 "$data"/id3v1/*.mp3 "$out/fuzz_id3v2/"
 cp "$data"/id3v1/*.mp3 "$data"/id3v2/v23-latin1-id3v2.mp3 "$out/fuzz_id3v1/"
+# Every format's samples but the ones of 64 KB and more, which would make every input that long.
+find "$data" -mindepth 2 -type f ! -name '*.sh' ! -name '*.cpp' ! -name '*.png' -size -64k \
+  -exec cp {} "$out/fuzz_tracktags/" \;
 
 # seed lines FILE: the lines of a seed list, without its heading ("# " lines).
 seed_lines() { grep -v '^# ' "$1"; }

@@ -2,7 +2,8 @@
 # Installs what building and testing need, where a fresh Debian machine lacks it, and any further
 # Debian packages named as arguments.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libgmock-dev "$@")
+# TagLib is the reference the track-tag readers are compared with in the tests.
+packages=(cmake g++ make libgtest-dev libgmock-dev pkg-config libtag1-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -29,8 +29,10 @@ std::string_view WithoutCutUtf8(std::string_view data) {
   return data;
 }
 
-// Code units up to the first zero unit. A leading byte-order mark picks the order and is
-// dropped; without one, encoding 1 is little-endian and encoding 2 big-endian.
+bool IsWide(std::uint8_t encoding) { return encoding == kUtf16 || encoding == kUtf16BigEndian; }
+
+}  // namespace
+
 std::u16string Utf16Units(std::string_view data, bool bigEndian) {
   if (data.size() >= 2 && Byte(data[0]) == 0xFF && Byte(data[1]) == 0xFE) {
     bigEndian = false;
@@ -59,10 +61,6 @@ std::u16string Utf16Units(std::string_view data, bool bigEndian) {
   }
   return units;
 }
-
-bool IsWide(std::uint8_t encoding) { return encoding == kUtf16 || encoding == kUtf16BigEndian; }
-
-}  // namespace
 
 std::int32_t TotalTagSize(const TTagInfo& info) {
   // The size bytes count whole, top bit included, as the header was always read here.

@@ -87,6 +87,9 @@ std::uint32_t PlainSize(const std::uint8_t* bytes, std::size_t count);
 std::optional<std::uint32_t> SyncsafeSize(const std::uint8_t* bytes);
 // Four characters of A-Z and 0-9.
 bool IsFrameId(std::string_view bytes);
+// UTF-16 code units up to the first zero unit. A leading byte-order mark picks the order and is
+// dropped; without one, bigEndian does. A high surrogate cut off at the end is dropped.
+std::u16string Utf16Units(std::string_view data, bool bigEndian);
 // Drops the zero byte that follows each 0xFF.
 std::string RemoveUnsynchronisation(std::string_view data);
 

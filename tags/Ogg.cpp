@@ -1,0 +1,148 @@
+// Ogg Vorbis and Ogg Opus: the comment packet of the first logical stream, read across as many
+// pages as it spans.
+#include <vector>
+
+#include "TagReaders.h"
+
+namespace jarvet::tags {
+
+namespace {
+
+constexpr std::string_view kCapture = "OggS";
+constexpr std::size_t kPageHeaderSize = 27;
+constexpr std::size_t kSerialAt = 14;
+constexpr std::size_t kSegmentCountAt = 26;
+constexpr std::uint8_t kFullSegment = 255;
+constexpr std::string_view kVorbisIdentification = "\x01vorbis";
+constexpr std::string_view kVorbisComment = "\x03vorbis";
+constexpr std::string_view kOpusIdentification = "OpusHead";
+constexpr std::string_view kOpusComment = "OpusTags";
+
+// The packets of one logical stream, byte by byte, pages of other streams passed over.
+class TOggPacketStream : public TSequence {
+ public:
+  explicit TOggPacketStream(TByteSource& source) : Source_(source) {}
+
+  // Moves to the start of the next packet; false at the end of the stream or at damage.
+  bool NextPacket() {
+    while (Ok() && Advance()) {
+      if (Position_ + static_cast<std::int64_t>(SegmentLeft_) > Source_.Size()) return false;
+      Position_ += static_cast<std::int64_t>(SegmentLeft_);
+      SegmentLeft_ = 0;
+    }
+    if (!PacketEnded_) return false;
+    PacketEnded_ = LastSegmentOfPacket_ = false;
+    return true;
+  }
+
+  std::int64_t FileOffset() const override { return Position_; }
+
+ protected:
+  bool DoRead(void* out, std::size_t count) override {
+    auto* bytes = static_cast<char*>(out);
+    while (count > 0) {
+      if (SegmentLeft_ == 0 && !Advance()) return false;
+      const std::size_t n = std::min<std::size_t>(count, SegmentLeft_);
+      if (Source_.ReadAt(Position_, bytes, n) != n) return false;
+      Consume(n);
+      bytes += n;
+      count -= n;
+    }
+    return true;
+  }
+
+  bool DoSkip(std::uint64_t count) override {
+    while (count > 0) {
+      if (SegmentLeft_ == 0 && !Advance()) return false;
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, SegmentLeft_));
+      if (Position_ + static_cast<std::int64_t>(n) > Source_.Size()) return false;
+      Consume(n);
+      count -= n;
+    }
+    return true;
+  }
+
+ private:
+  void Consume(std::size_t n) {
+    Position_ += static_cast<std::int64_t>(n);
+    SegmentLeft_ -= n;
+    // Standing on the next page's first byte keeps FileOffset true at a page boundary.
+    if (SegmentLeft_ == 0 && !LastSegmentOfPacket_) Advance();
+  }
+
+  // Moves to the next segment of the packet, reading the next page's header when needed;
+  // false at the packet's end or at damage.
+  bool Advance() {
+    if (SegmentLeft_ > 0) return true;
+    if (PacketEnded_) return false;
+    if (LastSegmentOfPacket_) {
+      PacketEnded_ = true;
+      return false;
+    }
+    while (NextSegment_ == Lacing_.size()) {
+      if (!ReadPageHeader()) return false;
+    }
+    const std::uint8_t lacing = Lacing_[NextSegment_++];
+    SegmentLeft_ = lacing;
+    LastSegmentOfPacket_ = lacing < kFullSegment;
+    if (lacing == 0) PacketEnded_ = true;  // a packet that ended on a 255-byte boundary
+    return lacing > 0;
+  }
+
+  bool ReadPageHeader() {
+    for (;;) {
+      std::string header = ReadBytes(Source_, Position_, kPageHeaderSize);
+      if (header.size() < kPageHeaderSize || header.compare(0, kCapture.size(), kCapture) != 0) {
+        return false;
+      }
+      const auto segments = static_cast<std::uint8_t>(header[kSegmentCountAt]);
+      const std::string lacing =
+          ReadBytes(Source_, Position_ + static_cast<std::int64_t>(kPageHeaderSize), segments);
+      if (lacing.size() < segments) return false;
+      const std::string serial = header.substr(kSerialAt, 4);
+      const std::int64_t dataStart = Position_ + static_cast<std::int64_t>(kPageHeaderSize + segments);
+      if (Serial_.empty()) Serial_ = serial;
+      if (serial == Serial_) {
+        Position_ = dataStart;
+        Lacing_.assign(lacing.begin(), lacing.end());
+        NextSegment_ = 0;
+        return true;
+      }
+      std::int64_t dataSize = 0;
+      for (char c : lacing) dataSize += static_cast<std::uint8_t>(c);
+      Position_ = dataStart + dataSize;
+    }
+  }
+
+  TByteSource& Source_;
+  std::int64_t Position_ = 0;
+  std::string Serial_;
+  std::vector<std::uint8_t> Lacing_;
+  std::size_t NextSegment_ = 0;
+  std::size_t SegmentLeft_ = 0;
+  bool LastSegmentOfPacket_ = false;
+  bool PacketEnded_ = false;
+};
+
+}  // namespace
+
+void ReadOggTags(TByteSource& source, TTrackTags& tags) {
+  TOggPacketStream stream(source);
+  const std::string identification = stream.Bytes(kOpusIdentification.size(), kOpusIdentification.size());
+  std::string_view commentMarker;
+  if (identification.compare(0, kVorbisIdentification.size(), kVorbisIdentification) == 0) {
+    tags.Format = "Ogg Vorbis";
+    commentMarker = kVorbisComment;
+  } else if (identification == kOpusIdentification) {
+    tags.Format = "Ogg Opus";
+    commentMarker = kOpusComment;
+  } else {
+    tags.Format = "Ogg";
+    return;
+  }
+  if (!stream.NextPacket()) return;
+  if (stream.Bytes(commentMarker.size(), commentMarker.size()) != commentMarker) return;
+  ReadVorbisComment(stream, tags);
+}
+
+}  // namespace jarvet::tags

@@ -1,0 +1,62 @@
+// Internal to the track-tag readers: one reader per format, each filling the record from a
+// byte source, and what several of them share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ByteSource.h"
+#include "TrackTags.h"
+
+namespace jarvet::tags {
+
+// The ID3v2 tag at offset: its whole length, header and footer included; 0 when none is there.
+std::int64_t ID3v2TagLength(TByteSource& source, std::int64_t offset);
+// False when no ID3v2 tag of version 2, 3 or 4 is at offset.
+bool ReadID3v2Tags(TByteSource& source, std::int64_t offset, TTrackTags& tags);
+// False when the last 128 bytes are no ID3v1 trailer.
+bool ReadID3v1Tags(TByteSource& source, TTrackTags& tags);
+// False when no APEv2 tag ends the file (before an ID3v1 trailer, if any) or begins it.
+bool ReadApeTags(TByteSource& source, TTrackTags& tags);
+
+void ReadFlacTags(TByteSource& source, std::int64_t offset, TTrackTags& tags);
+void ReadOggTags(TByteSource& source, TTrackTags& tags);
+void ReadMp4Tags(TByteSource& source, TTrackTags& tags);
+void ReadAsfTags(TByteSource& source, TTrackTags& tags);
+void ReadWaveTags(TByteSource& source, TTrackTags& tags);
+void ReadAiffTags(TByteSource& source, TTrackTags& tags);
+
+// A Vorbis comment block (vendor, count, KEY=value fields) from the sequence.
+void ReadVorbisComment(TSequence& sequence, TTrackTags& tags);
+// A FLAC picture block's header, leaving the sequence at the picture; false when damaged.
+bool ReadPictureBlockHeader(TSequence& sequence, TCoverLocation& cover);
+
+// Keeps the first front cover, else the first picture.
+void OfferCover(TTrackTags& tags, const TCoverLocation& cover);
+
+// The fields of a key-value tag (Vorbis comment, APEv2) in file order; keys are compared
+// ignoring ASCII case.
+class TKeyValues {
+ public:
+  void Add(std::string key, std::string value);
+  std::vector<std::string> Values(std::string_view key) const;
+  std::string First(const std::vector<std::string_view>& keys) const;
+  std::string Joined(const std::vector<std::string_view>& keys) const;
+  bool Empty() const { return Fields_.empty(); }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> Fields_;
+};
+
+// Key names of one key-value format, where the formats differ.
+struct TKeyNames {
+  std::vector<std::string_view> Year, Track, TrackTotal, Disc, Comment;
+};
+extern const TKeyNames kVorbisKeys;
+extern const TKeyNames kApeKeys;
+void FillFromKeyValues(const TKeyValues& fields, const TKeyNames& names, TTrackTags& tags);
+
+}  // namespace jarvet::tags

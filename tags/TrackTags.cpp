@@ -1,0 +1,154 @@
+// Reading a track's tags: the format told by the file's first bytes, and the rules the
+// key-value formats share.
+#include "TrackTags.h"
+
+#include <array>
+#include <cstring>
+
+#include "TagReaders.h"
+#include "TagText.h"
+#include "Text.h"
+
+namespace jarvet::tags {
+
+namespace {
+
+constexpr std::size_t kSniffSize = 16;
+constexpr std::array<std::uint8_t, 16> kAsfHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66,
+                                                         0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA,
+                                                         0x00, 0x62, 0xCE, 0x6C};
+
+bool StartsWith(const std::string& bytes, std::string_view prefix, std::size_t at = 0) {
+  return bytes.size() >= at + prefix.size() && bytes.compare(at, prefix.size(), prefix) == 0;
+}
+
+// Tags at the end of the file, in the order MP3 players look for them; the first one there
+// gives every field.
+void ReadTrailingTags(TByteSource& source, TTrackTags& tags) {
+  if (!ReadApeTags(source, tags)) ReadID3v1Tags(source, tags);
+}
+
+void ReadTags(TByteSource& source, TTrackTags& tags) {
+  std::string head = ReadBytes(source, 0, kSniffSize);
+  if (StartsWith(head, "ID3")) {
+    const std::int64_t behind = ID3v2TagLength(source, 0);
+    const std::string next = ReadBytes(source, behind, kSniffSize);
+    if (StartsWith(next, "fLaC")) {
+      tags.Format = "FLAC";
+      ReadFlacTags(source, behind, tags);
+      return;
+    }
+    tags.Format = StartsWith(next, "MAC ") ? "Monkey's Audio" : "MPEG";
+    if (!ReadID3v2Tags(source, 0, tags)) ReadTrailingTags(source, tags);
+    return;
+  }
+  if (StartsWith(head, "fLaC")) {
+    tags.Format = "FLAC";
+    ReadFlacTags(source, 0, tags);
+  } else if (StartsWith(head, "OggS")) {
+    ReadOggTags(source, tags);
+  } else if (StartsWith(head, "ftyp", 4)) {
+    tags.Format = "MP4";
+    ReadMp4Tags(source, tags);
+  } else if (head.size() >= kAsfHeaderGuid.size() &&
+             std::memcmp(head.data(), kAsfHeaderGuid.data(), kAsfHeaderGuid.size()) == 0) {
+    tags.Format = "ASF";
+    ReadAsfTags(source, tags);
+  } else if (StartsWith(head, "RIFF") && StartsWith(head, "WAVE", 8)) {
+    tags.Format = "WAVE";
+    ReadWaveTags(source, tags);
+  } else if (StartsWith(head, "FORM") && (StartsWith(head, "AIFF", 8) || StartsWith(head, "AIFC", 8))) {
+    tags.Format = "AIFF";
+    ReadAiffTags(source, tags);
+  } else {
+    if (StartsWith(head, "MAC ")) {
+      tags.Format = "Monkey's Audio";
+    } else if (StartsWith(head, "wvpk")) {
+      tags.Format = "WavPack";
+    } else if (StartsWith(head, "MPCK") || StartsWith(head, "MP+")) {
+      tags.Format = "Musepack";
+    } else if (head.size() >= 2 && static_cast<std::uint8_t>(head[0]) == 0xFF &&
+               (static_cast<std::uint8_t>(head[1]) & 0xE0) == 0xE0) {
+      tags.Format = "MPEG";
+    }
+    ReadTrailingTags(source, tags);
+  }
+}
+
+}  // namespace
+
+TTrackTags ReadTrackTags(TByteSource& source) {
+  TTrackTags tags;
+  try {
+    ReadTags(source, tags);
+  } catch (...) {
+    // Only running out of memory gets here: what was read before stands.
+  }
+  return tags;
+}
+
+std::optional<TTrackTags> ReadTrackTags(const std::string& fileName) {
+  TFileSource source;
+  if (!source.Open(fileName)) return std::nullopt;
+  return ReadTrackTags(source);
+}
+
+void OfferCover(TTrackTags& tags, const TCoverLocation& cover) {
+  const bool haveFront = tags.Cover && tags.Cover->PictureType == kFrontCover;
+  if (!tags.Cover || (!haveFront && cover.PictureType == kFrontCover)) tags.Cover = cover;
+}
+
+void TKeyValues::Add(std::string key, std::string value) {
+  Fields_.emplace_back(std::move(key), std::move(value));
+}
+
+std::vector<std::string> TKeyValues::Values(std::string_view key) const {
+  std::vector<std::string> values;
+  for (const auto& [name, value] : Fields_) {
+    if (!value.empty() && SameTextAscii(name, key)) values.push_back(value);
+  }
+  return values;
+}
+
+std::string TKeyValues::First(const std::vector<std::string_view>& keys) const {
+  for (std::string_view key : keys) {
+    const auto values = Values(key);
+    if (!values.empty()) return values.front();
+  }
+  return std::string();
+}
+
+std::string TKeyValues::Joined(const std::vector<std::string_view>& keys) const {
+  for (std::string_view key : keys) {
+    std::string joined = JoinValues(Values(key));
+    if (!joined.empty()) return joined;
+  }
+  return std::string();
+}
+
+const TKeyNames kVorbisKeys = {{"DATE", "YEAR"},
+                               {"TRACKNUMBER"},
+                               {"TRACKTOTAL", "TOTALTRACKS"},
+                               {"DISCNUMBER"},
+                               {"COMMENT", "DESCRIPTION"}};
+const TKeyNames kApeKeys = {{"YEAR"}, {"TRACK"}, {}, {"DISC"}, {"COMMENT"}};
+
+void FillFromKeyValues(const TKeyValues& fields, const TKeyNames& names, TTrackTags& tags) {
+  tags.Title = fields.Joined({"TITLE"});
+  tags.Artist = fields.Joined({"ARTIST"});
+  tags.Album = fields.Joined({"ALBUM"});
+  tags.AlbumArtist = fields.Joined({"ALBUMARTIST", "ALBUM ARTIST", "ALBUM_ARTIST"});
+  tags.Year = YearOf(fields.First(names.Year));
+  const std::string track = fields.First(names.Track);
+  tags.Track = NumberBeforeSlash(track);
+  tags.TrackTotal = NumberAfterSlash(track);
+  if (const std::string total = fields.First(names.TrackTotal); !total.empty()) {
+    tags.TrackTotal = NumberBeforeSlash(total);
+  }
+  tags.Disc = NumberBeforeSlash(fields.First(names.Disc));
+  tags.Genre = fields.Joined({"GENRE"});
+  tags.Comment = fields.First(names.Comment);
+  tags.Composer = fields.Joined({"COMPOSER"});
+}
+
+}  // namespace jarvet::tags
