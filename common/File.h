@@ -9,6 +9,8 @@ namespace jarvet {
 
 // What other programs may do with the file while it is open here.
 enum class TShare { ReadWrite, ReadOnly };
+// How a file name is written: in the code page, or in UTF-8 (any character, also on Windows).
+enum class TNameEncoding { CodePage, Utf8 };
 
 class TReadOnlyFile {
  public:
@@ -18,7 +20,8 @@ class TReadOnlyFile {
   TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
 
   // Every operation answers false on failure and leaves the error code in LastError.
-  bool Open(const std::string& fileName, TShare share = TShare::ReadWrite);
+  bool Open(const std::string& fileName, TShare share = TShare::ReadWrite,
+            TNameEncoding encoding = TNameEncoding::CodePage);
   // Reads up to count bytes; got tells how many arrived (fewer only at the end of the file).
   bool Read(void* buffer, std::size_t count, std::size_t& got);
   bool Seek(std::int64_t offset);  // from the start of the file

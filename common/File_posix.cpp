@@ -11,7 +11,8 @@
 namespace jarvet {
 
 // POSIX has no share modes: another program's writing never stops the open here.
-bool TReadOnlyFile::Open(const std::string& fileName, TShare) {
+// File names are bytes here, whatever their encoding.
+bool TReadOnlyFile::Open(const std::string& fileName, TShare, TNameEncoding) {
   Close();
   FileName_ = fileName;
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);

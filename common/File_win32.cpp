@@ -4,18 +4,24 @@
 #include <algorithm>
 
 #include "File.h"
+#include "Unicode.h"
 
 namespace jarvet {
 
 static HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-bool TReadOnlyFile::Open(const std::string& fileName, TShare share) {
+bool TReadOnlyFile::Open(const std::string& fileName, TShare share, TNameEncoding encoding) {
   Close();
   FileName_ = fileName;
   const DWORD shareMode =
       share == TShare::ReadWrite ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-  HANDLE handle = CreateFileA(fileName.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      encoding == TNameEncoding::Utf8
+          ? CreateFileW(reinterpret_cast<const wchar_t*>(Utf8ToUtf16(fileName).c_str()),
+                        GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                        nullptr)
+          : CreateFileA(fileName.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     LastError_ = static_cast<int>(GetLastError());
     return false;

@@ -40,7 +40,7 @@ struct TTrackTags {
   std::optional<TCoverLocation> Cover;
 };
 
-// Empty when the file cannot be opened. Never throws.
+// fileName is UTF-8. Empty when the file cannot be opened. Never throws.
 std::optional<TTrackTags> ReadTrackTags(const std::string& fileName);
 TTrackTags ReadTrackTags(TByteSource& source);
 
