@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace jarvet {
 
@@ -40,5 +41,10 @@ class TReadOnlyFile {
   int LastError_ = 0;
   std::string FileName_;
 };
+
+// Gives the file (UTF-8 name) these contents whole: they are written beside it, then renamed
+// over it, so that a reader sees the old contents or the new, never a part or no file. On
+// failure answers false with the error code as LastError counts them.
+bool ReplaceFileContents(const std::string& fileName, std::string_view contents, int& errorCode);
 
 }  // namespace jarvet

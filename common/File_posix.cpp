@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include <cstdio>
+
 #include "File.h"
 #include "PlatformError.h"
 
@@ -83,6 +85,33 @@ bool TReadOnlyFile::Close() {
     return false;
   }
   return true;
+}
+
+bool ReplaceFileContents(const std::string& fileName, std::string_view contents, int& errorCode) {
+  const std::string temporary = fileName + ".jarvet-" + std::to_string(getpid()) + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    errorCode = WindowsErrorCode(errno, temporary);
+    return false;
+  }
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < contents.size();) {
+    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  if (!ok) errorCode = WindowsErrorCode(errno, temporary);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    errorCode = WindowsErrorCode(errno, temporary);
+  }
+  if (ok && std::rename(temporary.c_str(), fileName.c_str()) != 0) {
+    ok = false;
+    errorCode = WindowsErrorCode(errno, fileName);
+  }
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
 }
 
 }  // namespace jarvet

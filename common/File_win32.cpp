@@ -92,4 +92,38 @@ bool TReadOnlyFile::Close() {
   return true;
 }
 
+bool ReplaceFileContents(const std::string& fileName, std::string_view contents, int& errorCode) {
+  constexpr int kTries = 50;  // a reader without delete sharing holds the name a moment
+  constexpr DWORD kRetryMs = 10;
+  const std::u16string target = Utf8ToUtf16(fileName);
+  const std::u16string temporary =
+      Utf8ToUtf16(fileName + ".jarvet-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+  const auto* targetName = reinterpret_cast<const wchar_t*>(target.c_str());
+  const auto* temporaryName = reinterpret_cast<const wchar_t*>(temporary.c_str());
+  const HANDLE file = CreateFileW(temporaryName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    errorCode = static_cast<int>(GetLastError());
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = contents.empty() ||
+            (WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
+                       nullptr) &&
+             written == contents.size());
+  if (!ok) errorCode = static_cast<int>(GetLastError());
+  CloseHandle(file);
+  for (int i = 0; ok; ++i) {
+    if (MoveFileExW(temporaryName, targetName, MOVEFILE_REPLACE_EXISTING)) break;
+    if (i + 1 == kTries) {
+      ok = false;
+      errorCode = static_cast<int>(GetLastError());
+    } else {
+      Sleep(kRetryMs);
+    }
+  }
+  if (!ok) DeleteFileW(temporaryName);
+  return ok;
+}
+
 }  // namespace jarvet

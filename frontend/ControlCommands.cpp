@@ -14,6 +14,7 @@
 #include "CodePage.h"
 #include "CommandLine.h"
 #include "Failure.h"
+#include "NowCommands.h"
 #include "Text.h"
 #include "Unicode.h"
 
@@ -25,37 +26,6 @@ constexpr std::int32_t kMaxVolume = 255;
 constexpr std::int32_t kMsPerSecond = 1000;
 constexpr std::int32_t kSecondsPerMinute = 60;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more can only be a mistake
-
-// Thrown by a command to end the run with a message on standard error.
-struct TCommandError {
-  int Status;
-  std::string Message;
-};
-
-[[noreturn]] void Fail(int status, std::string message) {
-  throw TCommandError{status, std::move(message)};
-}
-
-[[noreturn]] void BadArgument(const std::string& message) { Fail(kExitBadArgument, message); }
-
-// After the argument is checked: a bad argument is reported even with no player.
-void NeedPlayer(TCommandContext& c) {
-  if (c.Player.Handle == 0) Fail(kExitNoPlayer, "no player running");
-}
-
-// A window that stopped answering meanwhile answered 0 to everything: nothing it said counts.
-void NeedAnswers(TCommandContext& c) {
-  if (c.Player.IsGone()) Fail(kExitNoPlayer, "the player did not answer");
-}
-
-void NoArgument(const TCommandContext& c, const char* command) {
-  if (!c.ArgTextUtf8.empty()) BadArgument(std::string(command) + " takes no argument");
-}
-
-void WriteValue(TCommandContext& c, const std::string& value) {
-  c.Out.Utf8 = true;
-  c.Out.WriteLine(value);
-}
 
 bool AllDigits(std::string_view text) {
   return !text.empty() && text.size() <= kMaxNumberDigits &&
@@ -336,9 +306,19 @@ constexpr const char* kHelp[] = {
     "LIST               the playlist: number, tab, title, tab, file",
     "ADD FILE...        appends files or URLs; shows how many entries were added",
     "OPEN FILE...       replaces the playlist with files or URLs and plays; shows its length",
+    "NOW [TEMPLATE]     the current track by the template (default [{artist} - ]{title})",
+    "JSON               the current track and the player as one JSON object",
+    "WATCH [TEMPLATE]   a line at start and at each change, until the player closes",
+    "WATCHFILE FILE [TEMPLATE]  keeps the file holding the current text, until ended",
+    "ART FILE           writes the current track's cover picture into the file",
     "HELP               this list",
+    "Template fields: {title} {artist} {album} {albumartist} {year} {track} {tracktotal} {disc}",
+    "{genre} {comment} {composer} {file} {filename} {format} {status} {position} {length}",
+    "{remaining} {positionms} {lengthms} {bitrate} {samplerate} {channels} {volume} {shuffle}",
+    "{repeat} {playlistpos} {playlistlength}; {a|b} the first that is not empty; [ ... ] left",
+    "out when a field in it is empty; {{ }} [[ ]] the characters themselves.",
     "The newer commands (STATUS to HELP) write UTF-8 and exit with 2 for a bad argument,",
-    "3 when no player runs, 4 when nothing plays, 1 when output or the playlist fails.",
+    "3 when no player runs, 4 when nothing plays (or no cover), 1 when output or a file fails.",
 };
 
 void Help(TCommandContext& c) {
@@ -353,7 +333,9 @@ struct TControlCommand {
 constexpr TControlCommand kControlCommands[] = {
     {"STATUS", Status}, {"VOLUME", Volume},   {"SHUFFLE", Shuffle}, {"REPEAT", Repeat},
     {"TOGGLE", Toggle}, {"FADEOUT", FadeOut}, {"SEEKBY", SeekBy},   {"LIST", List},
-    {"ADD", Add},       {"OPEN", Open},       {"HELP", Help},
+    {"ADD", Add},       {"OPEN", Open},       {"NOW", NowPlayingText},
+    {"JSON", NowPlayingJson}, {"WATCH", Watch},   {"WATCHFILE", WatchFile},
+    {"ART", CoverArt},  {"HELP", Help},
 };
 
 void WriteError(TCommandContext& c, const std::string& message) {
@@ -362,6 +344,27 @@ void WriteError(TCommandContext& c, const std::string& message) {
 }
 
 }  // namespace
+
+void Fail(int status, std::string message) { throw TCommandError{status, std::move(message)}; }
+
+void BadArgument(const std::string& message) { Fail(kExitBadArgument, message); }
+
+void NeedPlayer(TCommandContext& c) {
+  if (c.Player.Handle == 0) Fail(kExitNoPlayer, "no player running");
+}
+
+void NeedAnswers(TCommandContext& c) {
+  if (c.Player.IsGone()) Fail(kExitNoPlayer, "the player did not answer");
+}
+
+void NoArgument(const TCommandContext& c, const char* command) {
+  if (!c.ArgTextUtf8.empty()) BadArgument(std::string(command) + " takes no argument");
+}
+
+void WriteValue(TCommandContext& c, const std::string& value) {
+  c.Out.Utf8 = true;
+  c.Out.WriteLine(value);
+}
 
 bool IsControlCommand(const std::string& commandWord) {
   return std::any_of(std::begin(kControlCommands), std::end(kControlCommands),

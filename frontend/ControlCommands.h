@@ -14,6 +14,22 @@ constexpr int kExitNoPlayer = 3;
 constexpr int kExitNothingPlaying = 4;
 constexpr int kExitFailure = 1;
 
+// Thrown by a command to end the run with a message on standard error.
+struct TCommandError {
+  int Status;
+  std::string Message;
+};
+
+[[noreturn]] void Fail(int status, std::string message);
+[[noreturn]] void BadArgument(const std::string& message);
+// After the argument is checked: a bad argument is reported even with no player.
+void NeedPlayer(TCommandContext& c);
+// A window that stopped answering meanwhile answered 0 to everything: nothing it said counts.
+void NeedAnswers(TCommandContext& c);
+void NoArgument(const TCommandContext& c, const char* command);
+// One UTF-8 line of the command's output.
+void WriteValue(TCommandContext& c, const std::string& value);
+
 bool IsControlCommand(const std::string& commandWord);
 
 // Runs the newer command whose name equals the word, ignoring ASCII case; false for none.

@@ -128,7 +128,9 @@ TEST(ControlCommands, ProblemsGiveAStatusAndOneLineOnStandardError) {
     const TResult result = RunControl(c.Raw, platform);
     EXPECT_EQ(result.Status, c.Status) << c.Raw;
     EXPECT_EQ(result.Output, "") << c.Raw;
-    if (c.Errors != nullptr) EXPECT_EQ(result.Errors, c.Errors) << c.Raw;
+    if (c.Errors != nullptr) {
+      EXPECT_EQ(result.Errors, c.Errors) << c.Raw;
+    }
     EXPECT_EQ(result.Errors.rfind("jarvet: ", 0), 0u) << c.Raw;
     EXPECT_TRUE(result.Messages.empty()) << c.Raw << ": nothing is sent";
   }

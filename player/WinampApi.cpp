@@ -74,10 +74,10 @@ std::int32_t TWinampApi::GetPlaylistPos() { return Request(0, kReqGetPlaylistPos
 std::int32_t TWinampApi::GetPlaylistLength() { return Request(0, kReqGetPlaylistLength); }
 
 std::string TWinampApi::GetStatus() {
-  switch (Request(0, kReqGetStatus) & 0xFFFF) {
-    case 0: return "stopped";
-    case 1: return "playing";
-    case 3: return "paused";
+  switch (GetStatusCode()) {
+    case kStatusStopped: return "stopped";
+    case kStatusPlaying: return "playing";
+    case kStatusPaused: return "paused";
     default: return "unknown";
   }
 }
@@ -92,7 +92,17 @@ std::string TWinampApi::GetLength() {
   return LengthAsTime ? FormatTime(seconds, 1) : IntToStr(seconds);
 }
 
-std::string TWinampApi::GetBitrate() { return IntToStr(Request(1, kReqGetInfo)); }
+std::string TWinampApi::GetBitrate() { return IntToStr(GetInfo(kInfoBitrate)); }
+std::int32_t TWinampApi::GetInfo(std::int32_t mode) { return Request(mode, kReqGetInfo); }
+std::int32_t TWinampApi::GetStatusCode() { return Request(0, kReqGetStatus) & 0xFFFF; }
+
+std::int32_t TWinampApi::GetSampleRateHz() {
+  constexpr std::int32_t kHzPerKhz = 1000;
+  // An older player answers the Hz mode as an unknown one, or with its kHz figure.
+  const std::int32_t hertz = GetInfo(kInfoSampleRateHz);
+  if (hertz >= kHzPerKhz) return hertz;
+  return GetInfo(kInfoSampleRateKhz) * kHzPerKhz;
+}
 
 void TWinampApi::GetPlaylist(TPlaylist& list) {
   Request(0, kReqWritePlaylist);  // the player has written its dump when this returns

@@ -50,6 +50,7 @@ class TWinampApi {
 
   // Beyond the eighteen commands. Texts are UTF-8.
   bool IsGone() const;  // no window, or it closed or stopped answering during the run
+  TPlatform& Platform() { return Platform_; }
   std::int32_t GetVolume();
   bool GetShuffle();
   void SetShuffle(bool on);
@@ -60,6 +61,10 @@ class TWinampApi {
   // The track's length in ms from the player's ms answer, else from its seconds; -1 unknown.
   std::int32_t GetLengthMs();
   std::int32_t JumpToTime(std::int32_t milliseconds);  // 0 done, -1 not playing, 1 past the end
+  std::int32_t GetStatusCode();  // kStatusPlaying, kStatusPaused, kStatusStopped or another
+  std::int32_t GetInfo(std::int32_t mode);  // bit rate, sample rate, channels: kInfo... modes
+  // In Hz from the player's Hz answer (5.25 on), else from its kHz one.
+  std::int32_t GetSampleRateHz();
   // The entry's file or title by the wide request, else the ANSI one; none when the player
   // answers neither with readable text.
   std::optional<std::string> GetPlaylistFile(std::int32_t index);

@@ -1,5 +1,7 @@
 // Ogg Vorbis and Ogg Opus: the comment packet of the first logical stream, read across as many
 // pages as it spans.
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "TagReaders.h"
@@ -36,6 +38,18 @@ class TOggPacketStream : public TSequence {
   }
 
   std::int64_t FileOffset() const override { return Position_; }
+
+  // Moves on in the packet until the byte at the file offset is next; false when the packet
+  // does not reach it.
+  bool SkipTo(std::int64_t offset) {
+    while (Position_ < offset) {
+      if (SegmentLeft_ == 0 && !Advance()) return false;
+      const auto n = static_cast<std::size_t>(
+          std::min<std::int64_t>(offset - Position_, static_cast<std::int64_t>(SegmentLeft_)));
+      Consume(n);
+    }
+    return Position_ == offset;
+  }
 
  protected:
   bool DoRead(void* out, std::size_t count) override {
@@ -125,6 +139,15 @@ class TOggPacketStream : public TSequence {
 };
 
 }  // namespace
+
+std::optional<std::string> ReadOggCommentBytes(TByteSource& source, std::int64_t offset,
+                                               std::uint64_t count) {
+  TOggPacketStream stream(source);
+  if (!stream.NextPacket() || !stream.SkipTo(offset)) return std::nullopt;
+  std::string bytes = stream.Bytes(count, static_cast<std::size_t>(count));
+  if (!stream.Ok()) return std::nullopt;
+  return bytes;
+}
 
 void ReadOggTags(TByteSource& source, TTrackTags& tags) {
   TOggPacketStream stream(source);

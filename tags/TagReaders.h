@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,6 +25,9 @@ bool ReadApeTags(TByteSource& source, TTrackTags& tags);
 
 void ReadFlacTags(TByteSource& source, std::int64_t offset, TTrackTags& tags);
 void ReadOggTags(TByteSource& source, TTrackTags& tags);
+// count bytes of the comment packet from the file offset on, page headers passed over.
+std::optional<std::string> ReadOggCommentBytes(TByteSource& source, std::int64_t offset,
+                                               std::uint64_t count);
 void ReadMp4Tags(TByteSource& source, TTrackTags& tags);
 void ReadAsfTags(TByteSource& source, TTrackTags& tags);
 void ReadWaveTags(TByteSource& source, TTrackTags& tags);

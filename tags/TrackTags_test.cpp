@@ -78,7 +78,9 @@ void CheckCases(const std::vector<TCase>& cases) {
     TMemorySource source(c.Bytes);
     const TTrackTags tags = ReadTrackTags(source);
     EXPECT_EQ(Summary(tags, c.Bytes), c.Expected);
-    if (c.TagFormat) EXPECT_EQ(tags.TagFormat, c.TagFormat);
+    if (c.TagFormat) {
+      EXPECT_EQ(tags.TagFormat, c.TagFormat);
+    }
     ExpectSound(tags, source.Size());
   }
 }

@@ -28,6 +28,26 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
                               const std::string& standardOutput = std::string());
 #endif
 
+// A program left running while the test goes on; its output goes to files beside outputBase.
+class TBackgroundProcess {
+ public:
+  TBackgroundProcess(const std::string& program, const std::vector<std::string>& parameters,
+                     const std::string& outputBase);
+  ~TBackgroundProcess();
+  TBackgroundProcess(const TBackgroundProcess&) = delete;
+  TBackgroundProcess& operator=(const TBackgroundProcess&) = delete;
+  bool Started() const { return Id_ > 0; }
+  // Waits for its own end, up to timeoutMs; Status stays -1 when it did not end.
+  TProcessResult Wait(int timeoutMs);
+  // Asks it to end (SIGTERM; on Windows it is ended by force), then as Wait.
+  TProcessResult Stop(int timeoutMs);
+
+ private:
+  TProcessResult Collect(int status) const;
+  long Id_ = -1;
+  std::string OutputPath_, ErrorsPath_;
+};
+
 // A standardOutput on which every write fails.
 extern const char kUnwritableOutput[];
 

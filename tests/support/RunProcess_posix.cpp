@@ -115,6 +115,59 @@ void EndProcess(long id) {
 
 namespace jarvet::testing {
 
+TBackgroundProcess::TBackgroundProcess(const std::string& program,
+                                       const std::vector<std::string>& parameters,
+                                       const std::string& outputBase)
+    : OutputPath_(outputBase + ".out"), ErrorsPath_(outputBase + ".err") {
+  std::vector<std::string> copy = parameters;
+  const std::vector<char*> argv = Argv(program, copy);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(open(OutputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    dup2(open(ErrorsPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  Id_ = child;
+}
+
+TBackgroundProcess::~TBackgroundProcess() {
+  if (Id_ > 0) KillProcess(Id_);
+}
+
+TProcessResult TBackgroundProcess::Wait(int timeoutMs) {
+  int status = 0;
+  for (int waited = 0; Id_ > 0; waited += 10) {
+    const pid_t done = waitpid(static_cast<pid_t>(Id_), &status, WNOHANG);
+    if (done == Id_) {
+      Id_ = -1;
+      return Collect(ExitStatus(status));
+    }
+    if (waited >= timeoutMs) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return Collect(-1);
+}
+
+TProcessResult TBackgroundProcess::Stop(int timeoutMs) {
+  if (Id_ > 0) kill(static_cast<pid_t>(Id_), SIGTERM);
+  return Wait(timeoutMs);
+}
+
+TProcessResult TBackgroundProcess::Collect(int status) const {
+  TProcessResult result;
+  result.Status = status;
+  for (auto [path, text] : {std::pair{&OutputPath_, &result.Output}, {&ErrorsPath_, &result.Errors}}) {
+    const int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) {
+      text->append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd >= 0) close(fd);
+  }
+  return result;
+}
+
 void KillProcess(long id) {
   if (id <= 0) return;
   kill(static_cast<pid_t>(id), SIGKILL);

@@ -219,6 +219,81 @@ void EndProcess(long id) {
   CloseHandle(process);
 }
 
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+  std::string text;
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  return text;
+}
+
+}  // namespace
+
+TBackgroundProcess::TBackgroundProcess(const std::string& program,
+                                       const std::vector<std::string>& parameters,
+                                       const std::string& outputBase)
+    : OutputPath_(outputBase + ".out"), ErrorsPath_(outputBase + ".err") {
+  KeepDesktop();
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const THandle out(CreateFileA(OutputPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const THandle err(CreateFileA(ErrorsPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out.Get();
+  startup.hStdError = err.Get();
+  PROCESS_INFORMATION process{};
+  if (!Create(program, CommandLineOf(program, parameters), startup, true, process)) return;
+  CloseHandle(process.hThread);
+  Id_ = static_cast<long>(process.dwProcessId);
+  Started()[Id_] = process.hProcess;
+}
+
+TBackgroundProcess::~TBackgroundProcess() {
+  if (Id_ > 0) KillProcess(Id_);
+}
+
+TProcessResult TBackgroundProcess::Wait(int timeoutMs) {
+  const auto found = Started().find(Id_);
+  if (found == Started().end()) return Collect(-1);
+  if (WaitForSingleObject(found->second, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    return Collect(-1);
+  }
+  DWORD status = 0;
+  GetExitCodeProcess(found->second, &status);
+  CloseHandle(found->second);
+  Started().erase(found);
+  Id_ = -1;
+  return Collect(static_cast<int>(status));
+}
+
+// No console of its own to send Ctrl-C to: ended by force, its status then says nothing.
+TProcessResult TBackgroundProcess::Stop(int timeoutMs) {
+  const long id = Id_;
+  KillProcess(id);
+  Id_ = -1;
+  (void)timeoutMs;
+  TProcessResult result = Collect(-1);
+  return result;
+}
+
+TProcessResult TBackgroundProcess::Collect(int status) const {
+  TProcessResult result;
+  result.Status = status;
+  result.Output = ReadWhole(OutputPath_);
+  result.Errors = ReadWhole(ErrorsPath_);
+  return result;
+}
+
 void KillProcess(long id) {
   const auto found = Started().find(id);
   if (found == Started().end()) return;

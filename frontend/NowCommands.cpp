@@ -1,0 +1,194 @@
+// Now playing for scripts and overlays: a template filled in once, as JSON, on every change, into
+// a file kept current, and the cover picture.
+#include "NowCommands.h"
+
+#include <memory>
+#include <optional>
+
+#include "CommandLine.h"
+#include "ControlCommands.h"
+#include "CoverPicture.h"
+#include "File.h"
+#include "Failure.h"
+#include "PlayerProtocol.h"
+#include "StopRequest.h"
+#include "Template.h"
+#include "Text.h"
+#include "TrackFields.h"
+
+namespace jarvet {
+
+namespace {
+
+constexpr char kDefaultTemplate[] = "[{artist} - ]{title}";
+constexpr int kPollMs = 500;
+
+// One pair of double quotes around the whole text is the shell's, not the template's.
+std::string Unquoted(std::string text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    text = text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+std::unique_ptr<TTemplate> ParseTemplate(std::string text) {
+  text = Unquoted(std::move(text));
+  if (text.empty()) text = kDefaultTemplate;
+  std::string error;
+  std::unique_ptr<TTemplate> parsed = TTemplate::Parse(text, FieldNames(), error);
+  if (!parsed) BadArgument("template: " + error);
+  return parsed;
+}
+
+std::string Fill(const TTemplate& text, const TTrackFacts& facts) {
+  return text.Render([&](std::size_t field) { return FieldText(facts, static_cast<TField>(field)); });
+}
+
+// Between two polls only the cheap facts are asked again: status, the entry, the playing file
+// and the play position (the stream title too, which changes with the song). Everything else
+// is gathered anew when the entry or its file changes.
+class TWatcher {
+ public:
+  TWatcher(const TTemplate& text) : Text_(text), Needs_(NeedsOf(text.Fields())) {
+    Needs_.Track = true;  // a change of track is what is watched for
+  }
+
+  // The text now; none once the player has gone.
+  std::optional<std::string> Poll(TWinampApi& player) {
+    const std::string status = player.GetStatus();
+    const std::int32_t position = player.GetPlaylistPos();
+    const std::optional<std::string> playing = player.GetPlayingFile();
+    if (player.IsGone()) return std::nullopt;
+    if (!Facts_ || position != Facts_->PlaylistPos || playing != Playing_) {
+      Facts_ = GatherFacts(player, Needs_, Tags_);
+      Playing_ = playing;
+    } else {
+      Facts_->Status = status;
+      if (Needs_.Times) {
+        const std::int32_t milliseconds = player.GetPositionMs();
+        Facts_->PositionMs = milliseconds >= 0 ? std::optional<std::int32_t>(milliseconds)
+                                               : std::nullopt;
+      }
+      if (IsStream(Facts_->File)) Facts_->PlayerTitle = player.GetPlayingTitle().value_or("");
+      if (Needs_.Volume) Facts_->Volume = player.GetVolume();
+      if (Needs_.Flags) {
+        Facts_->Shuffle = player.GetShuffle();
+        Facts_->Repeat = player.GetRepeat();
+      }
+      if (Needs_.Info) Facts_->Bitrate = player.GetInfo(kInfoBitrate);
+    }
+    if (player.IsGone()) return std::nullopt;
+    return Fill(Text_, *Facts_);
+  }
+
+  const TTrackFacts* Facts() const { return Facts_ ? &*Facts_ : nullptr; }
+
+ private:
+  const TTemplate& Text_;
+  TFactNeeds Needs_;
+  TTagCache Tags_;
+  std::optional<TTrackFacts> Facts_;
+  std::optional<std::string> Playing_;
+};
+
+// WATCHFILE's argument: the file (quoted when it holds blanks), then the template.
+std::pair<std::string, std::string> FileAndTemplate(const std::string& argText,
+                                                    const char* command) {
+  const std::vector<TParameter> parameters = SplitCommandLine(argText);
+  if (parameters.empty()) BadArgument(std::string(command) + " takes a file");
+  return {parameters[0].Text, TrimControl(std::string_view(argText).substr(parameters[0].End))};
+}
+
+void WriteReplacing(const std::string& file, const std::string& contents) {
+  int error = 0;
+  if (!ReplaceFileContents(file, contents, error)) {
+    Fail(kExitFailure, "cannot write " + file + ": " + InOutErrorMessage(error));
+  }
+}
+
+}  // namespace
+
+void NowPlayingText(TCommandContext& c) {
+  const std::unique_ptr<TTemplate> text = ParseTemplate(c.ArgTextUtf8);
+  NeedPlayer(c);
+  TFactNeeds needs = NeedsOf(text->Fields());
+  needs.Playlist = true;
+  TTagCache tags;
+  const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
+  NeedAnswers(c);
+  if (facts.PlaylistLength <= 0) Fail(kExitNothingPlaying, "nothing playing");
+  WriteValue(c, Fill(*text, facts));
+}
+
+void NowPlayingJson(TCommandContext& c) {
+  NoArgument(c, "JSON");
+  NeedPlayer(c);
+  TTagCache tags;
+  const TTrackFacts facts = GatherFacts(c.Player, EveryNeed(), tags);
+  NeedAnswers(c);
+  WriteValue(c, FactsJson(facts));
+}
+
+void Watch(TCommandContext& c) {
+  const std::unique_ptr<TTemplate> text = ParseTemplate(c.ArgTextUtf8);
+  NeedPlayer(c);
+  CatchStopRequests();
+  TWatcher watcher(*text);
+  std::optional<std::string> shown;
+  while (!StopRequested()) {
+    const std::optional<std::string> now = watcher.Poll(c.Player);
+    if (!now) break;  // the player closed: an ordinary end
+    if (now != shown) {
+      WriteValue(c, *now);
+      c.Out.Flush();  // a reader waits for each line
+      shown = now;
+    }
+    WaitUnlessStopped(kPollMs);
+  }
+}
+
+void WatchFile(TCommandContext& c) {
+  const auto [file, templateText] = FileAndTemplate(c.ArgTextUtf8, "WATCHFILE");
+  const std::unique_ptr<TTemplate> text = ParseTemplate(templateText);
+  CatchStopRequests();
+  std::unique_ptr<TWinampApi> player;
+  std::unique_ptr<TWatcher> watcher;
+  std::optional<std::string> written;
+  while (!StopRequested()) {
+    // No player, or one that has gone: look for one at each poll.
+    if (!player || player->IsGone()) {
+      player = std::make_unique<TWinampApi>(c.Player.Platform(), c.Player.WinampDir);
+      watcher = std::make_unique<TWatcher>(*text);
+    }
+    std::string now;
+    if (!player->IsGone()) {
+      const std::optional<std::string> polled = watcher->Poll(*player);
+      const TTrackFacts* facts = watcher->Facts();
+      if (polled && facts != nullptr && facts->Status != "stopped") now = *polled;
+    }
+    if (now != written) {
+      WriteReplacing(file, now);
+      written = now;
+    }
+    WaitUnlessStopped(kPollMs);
+  }
+}
+
+void CoverArt(TCommandContext& c) {
+  const std::vector<TParameter> parameters = SplitCommandLine(c.ArgTextUtf8);
+  if (parameters.size() != 1) BadArgument("ART takes the file to write the picture into");
+  NeedPlayer(c);
+  TFactNeeds needs;
+  needs.Track = true;
+  TTagCache tags;
+  const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
+  NeedAnswers(c);
+  if (facts.File.empty()) Fail(kExitNothingPlaying, "nothing playing");
+  const std::optional<std::string> picture =
+      facts.Tags && facts.Tags->Cover ? tags::ReadCoverPicture(facts.File, *facts.Tags->Cover)
+                                      : std::nullopt;
+  if (!picture) Fail(kExitNothingPlaying, "no cover picture");
+  WriteReplacing(parameters[0].Text, *picture);
+}
+
+}  // namespace jarvet

@@ -1,0 +1,71 @@
+// What the now-playing commands know of the current track and the player, gathered with as few
+// messages as the fields in use need, and shown as template text or as JSON.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TrackTags.h"
+#include "WinampApi.h"
+
+namespace jarvet {
+
+// The fields, in their documented order (the JSON object's key order).
+enum class TField {
+  Title, Artist, Album, AlbumArtist, Year, Track, TrackTotal, Disc, Genre, Comment, Composer,
+  File, FileName, Format, Status, Position, Length, Remaining, PositionMs, LengthMs, Bitrate,
+  SampleRate, Channels, Volume, Shuffle, Repeat, PlaylistPos, PlaylistLength,
+};
+
+const std::vector<std::string>& FieldNames();
+
+struct TTrackFacts {
+  std::string Status;  // "playing", "paused", "stopped" or "unknown"
+  std::int32_t PlaylistLength = 0;
+  std::int32_t PlaylistPos = -1;  // from 0
+  std::string File;               // UTF-8; empty with no entry
+  std::string PlayerTitle;        // the player's own title of the entry
+  std::optional<tags::TTrackTags> Tags;
+  std::optional<std::int32_t> PositionMs, LengthMs;
+  std::int32_t Bitrate = 0, SampleRate = 0, Channels = 0, Volume = -1;
+  std::optional<bool> Shuffle, Repeat;
+};
+
+// Which of the player's facts to ask for.
+struct TFactNeeds {
+  bool Track = false;  // the file, its tags and the player's title
+  bool Status = false, Times = false, Info = false, Volume = false, Flags = false,
+       Playlist = false;
+};
+
+TFactNeeds NeedsOf(const std::vector<std::size_t>& fields);
+TFactNeeds EveryNeed();
+
+// The tags of the last file asked for, read again only for another file.
+class TTagCache {
+ public:
+  const std::optional<tags::TTrackTags>& For(const std::string& file);
+
+ private:
+  std::optional<std::string> File_;
+  std::optional<tags::TTrackTags> Tags_;
+};
+
+// The current entry's file: the player's playing-file pointer, else the entry's pointer, else
+// (a player that answers neither) its playlist dump.
+std::string CurrentFile(TWinampApi& player, std::int32_t position);
+bool IsStream(const std::string& file);
+
+TTrackFacts GatherFacts(TWinampApi& player, const TFactNeeds& needs, TTagCache& tags);
+
+// The field as template text: empty when it has no value.
+std::string FieldText(const TTrackFacts& facts, TField field);
+// Every field as one JSON object on one line.
+std::string FactsJson(const TTrackFacts& facts);
+
+// "M:SS", "H:MM:SS" from an hour on.
+std::string ClockTime(std::int64_t milliseconds);
+
+}  // namespace jarvet
