@@ -38,7 +38,7 @@ void KeepDesktop() {
 }
 
 // What StartProcess started, by process id, until EndProcess.
-std::map<long, HANDLE>& Started() {
+std::map<long, HANDLE>& StartedProcesses() {
   static std::map<long, HANDLE> started;
   return started;
 }
@@ -203,15 +203,15 @@ long StartProcess(const std::string& program, const std::vector<std::string>& pa
   // has exited.
   WaitForInputIdle(process.hProcess, kReadyTimeoutMs);
   const auto id = static_cast<long>(process.dwProcessId);
-  Started()[id] = process.hProcess;
+  StartedProcesses()[id] = process.hProcess;
   return id;
 }
 
 void EndProcess(long id) {
-  const auto found = Started().find(id);
-  if (found == Started().end()) return;
+  const auto found = StartedProcesses().find(id);
+  if (found == StartedProcesses().end()) return;
   const HANDLE process = found->second;
-  Started().erase(found);
+  StartedProcesses().erase(found);
   if (WaitForSingleObject(process, kEndTimeoutMs) == WAIT_TIMEOUT) {
     TerminateProcess(process, 1);
     WaitForSingleObject(process, INFINITE);
@@ -255,7 +255,7 @@ TBackgroundProcess::TBackgroundProcess(const std::string& program,
   if (!Create(program, CommandLineOf(program, parameters), startup, true, process)) return;
   CloseHandle(process.hThread);
   Id_ = static_cast<long>(process.dwProcessId);
-  Started()[Id_] = process.hProcess;
+  StartedProcesses()[Id_] = process.hProcess;
 }
 
 TBackgroundProcess::~TBackgroundProcess() {
@@ -263,15 +263,15 @@ TBackgroundProcess::~TBackgroundProcess() {
 }
 
 TProcessResult TBackgroundProcess::Wait(int timeoutMs) {
-  const auto found = Started().find(Id_);
-  if (found == Started().end()) return Collect(-1);
+  const auto found = StartedProcesses().find(Id_);
+  if (found == StartedProcesses().end()) return Collect(-1);
   if (WaitForSingleObject(found->second, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
     return Collect(-1);
   }
   DWORD status = 0;
   GetExitCodeProcess(found->second, &status);
   CloseHandle(found->second);
-  Started().erase(found);
+  StartedProcesses().erase(found);
   Id_ = -1;
   return Collect(static_cast<int>(status));
 }
@@ -295,12 +295,12 @@ TProcessResult TBackgroundProcess::Collect(int status) const {
 }
 
 void KillProcess(long id) {
-  const auto found = Started().find(id);
-  if (found == Started().end()) return;
+  const auto found = StartedProcesses().find(id);
+  if (found == StartedProcesses().end()) return;
   TerminateProcess(found->second, 1);
   WaitForSingleObject(found->second, INFINITE);
   CloseHandle(found->second);
-  Started().erase(found);
+  StartedProcesses().erase(found);
 }
 
 }  // namespace jarvet::testing
