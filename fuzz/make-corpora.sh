@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 data="$here/../tests/data"
 out=${1:?usage: make-corpora.sh OUTDIR}
-mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_tracktags,fuzz_playlist,fuzz_frontend}
+mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_tracktags,fuzz_playlist,fuzz_frontend,fuzz_template}
 
 cp "$data"/id3v2/*.mp3 "$data"/id3v1/*.mp3 "$out/fuzz_id3v2/"
 cp "$data"/id3v1/*.mp3 "$data"/id3v2/v23-latin1-id3v2.mp3 "$out/fuzz_id3v1/"
@@ -47,3 +47,11 @@ while IFS= read -r line; do
   [ -z "${field[track]}" ] || cat "$data/${field[track]}" >>"$file"
   unset field
 done < <(seed_lines "$here/seeds/frontend.txt")
+
+# Templates: the documented examples.
+n=0
+for text in '[{artist} - ]{title}' '{title}[ - {artist}]' 'Now playing: {title|artist} [({year})]' \
+  '{{{title}}} [[x]]' '[{album}[ ({year})] ]!'; do
+  n=$((n + 1))
+  printf '%s' "$text" >"$out/fuzz_template/seed-$n"
+done

@@ -22,7 +22,8 @@ while getopts "t:r:h" option; do
 done
 shift $((OPTIND - 1))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_id3v2 fuzz_id3v1 fuzz_tracktags fuzz_playlist fuzz_frontend)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_id3v2 fuzz_id3v1 fuzz_tracktags fuzz_playlist fuzz_frontend
+  fuzz_template)
 
 scripts/setup.sh clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
