@@ -68,6 +68,11 @@ TEST(Jarvet, CommandsSendTheirMessagesAndWriteTheirLines) {
       {"j d FF 12", Times(2, Command(40148)), "Fast forwarding 12 s\r\n"},
       {"j d FF -10", Times(1, Command(40148)), "Fast forwarding -10 s\r\n"},
       {"j d ff 010", Times(2, Command(40148)), "Fast forwarding 010 s\r\n"},
+      // presses are capped, the line shows the argument as typed
+      {"j d FF 86400", Times(17280, Command(40148)), "Fast forwarding 86400 s\r\n"},
+      {"j d FF 86405", Times(17280, Command(40148)), "Fast forwarding 86405 s\r\n"},
+      {"j d FF 2147483647", Times(17280, Command(40148)), "Fast forwarding 2147483647 s\r\n"},
+      {"j d REW x7FFFFFFF", Times(17280, Command(40144)), "Rewinding x7FFFFFFF s\r\n"},
       {"j d FF 1.5", {}, ""},
       {"j d FF 10s", {}, ""},
       {"j d REW 14", Times(2, Command(40144)), "Rewinding 14 s\r\n"},
@@ -101,6 +106,11 @@ TEST(Jarvet, CommandsSendTheirMessagesAndWriteTheirLines) {
       {"j d VOLUP 0", {}, "Increasing volume by 0 units\r\n"},
       {"j d VOLUP -2", {}, "Increasing volume by -2 units\r\n"},
       {"j d VOLUP up", {}, ""},
+      {"j d VOLUP 255", Times(255, Command(40058)), "Increasing volume by 255 units\r\n"},
+      {"j d VOLUP 256", Times(255, Command(40058)), "Increasing volume by 256 units\r\n"},
+      {"j d VOLUP 2147483647", Times(255, Command(40058)),
+       "Increasing volume by 2147483647 units\r\n"},
+      {"j d VOLDOWN 0x100", Times(255, Command(40059)), "Decreasing volume by 0x100 units\r\n"},
       {"j d VOLDOWN 2", Times(2, Command(40059)), "Decreasing volume by 2 units\r\n"},
       {"j d VOLDOWN", Times(1, Command(40059)), "Decreasing volume by 1 units\r\n"},
       // words that are not command names, exactly
@@ -202,6 +212,24 @@ TEST(Jarvet, FailedWriteIsReportedWithExitStatus1) {
   sink.FailWith = 101;
   EXPECT_EQ(RunJarvet("j d STOP", platform, sink, "jarvet.exe"), 1);
   EXPECT_EQ(sink.Writes, 2) << "the line, then the report";
+}
+
+TEST(Jarvet, ReportThatOutputCannotTakeGoesToTheFallback) {
+  TFakePlatform platform;
+  TStringSink failing;
+  failing.FailWith = 101;
+  TStringSink fallback;
+  EXPECT_EQ(RunJarvet("j d STOP", platform, failing, "jarvet.exe", &fallback), 1);
+  EXPECT_TRUE(std::regex_match(
+      fallback.Text,
+      std::regex("Exception EInOutError in module jarvet\\.exe at [0-9A-F]{8}\\.\nDisk full\\.\r\n")))
+      << fallback.Text;
+
+  TStringSink output;
+  TStringSink unused;
+  EXPECT_EQ(RunJarvet("j /nonexistent/dir INFO", platform, output, "jarvet.exe", &unused), 1);
+  EXPECT_NE(output.Text, "");
+  EXPECT_EQ(unused.Writes, 0) << "the report went where the output goes";
 }
 
 TEST(Jarvet, ListLoadingReportsTheNewLengthOrTheGrowth) {

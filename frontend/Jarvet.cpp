@@ -33,7 +33,7 @@ void Run(std::string_view raw, TPlatform& platform, TOutput& out) {
 }  // namespace
 
 int RunJarvet(std::string_view rawCommandLine, TPlatform& platform, TOutputSink& sink,
-              const std::string& moduleName) {
+              const std::string& moduleName, TOutputSink* reportFallback) {
   TOutput out(sink);
   try {
     Run(rawCommandLine, platform, out);
@@ -45,8 +45,13 @@ int RunJarvet(std::string_view rawCommandLine, TPlatform& platform, TOutputSink&
     } catch (const EFailure&) {
       out.Discard();
     }
+    // The report is often about this very output (a full disk, a closed pipe): someone should
+    // still see it.
+    const std::string report = FailureReport(failure, moduleName);
     int ignored = 0;
-    sink.Write(FailureReport(failure, moduleName), ignored);
+    if (!sink.Write(report, ignored) && reportFallback != nullptr) {
+      reportFallback->Write(report, ignored);
+    }
     return 1;
   }
 }

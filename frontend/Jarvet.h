@@ -10,8 +10,8 @@
 namespace jarvet {
 
 // Writes the banner, or carries out one command; a failure that nothing handles is reported on
-// the sink and gives exit status 1.
+// the sink (on reportFallback, when given, if the sink can't take it) and gives exit status 1.
 int RunJarvet(std::string_view rawCommandLine, TPlatform& platform, TOutputSink& sink,
-              const std::string& moduleName);
+              const std::string& moduleName, TOutputSink* reportFallback = nullptr);
 
 }  // namespace jarvet

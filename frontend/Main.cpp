@@ -8,5 +8,6 @@ int main(int argc, char** argv) {
   jarvet::InitCodePage();
   const auto platform = jarvet::CreateSystemPlatform();
   return jarvet::RunJarvet(jarvet::RawCommandLine(argc, argv), *platform,
-                           jarvet::StandardOutput(), jarvet::ModuleFileName());
+                           jarvet::StandardOutput(), jarvet::ModuleFileName(),
+                           &jarvet::StandardError());
 }

@@ -16,6 +16,8 @@ class TOutputSink {
 };
 
 TOutputSink& StandardOutput();
+// Only for the failure report that standard output did not take.
+TOutputSink& StandardError();
 
 class TOutput {
  public:

@@ -1,4 +1,4 @@
-// Standard output: POSIX.
+// Standard output and error: POSIX.
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,11 +12,12 @@ namespace {
 
 constexpr int kShortWrite = 101;  // nothing written: counted as a full disk
 
-class TStdoutSink : public TOutputSink {
+class TDescriptorSink : public TOutputSink {
  public:
+  explicit TDescriptorSink(int fd) : Fd_(fd) {}
   bool Write(std::string_view data, int& errorCode) override {
     while (!data.empty()) {
-      const ssize_t n = write(STDOUT_FILENO, data.data(), data.size());
+      const ssize_t n = write(Fd_, data.data(), data.size());
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         errorCode = WindowsErrorCode(errno);
@@ -30,13 +31,21 @@ class TStdoutSink : public TOutputSink {
     }
     return true;
   }
-  bool IsTerminal() const override { return isatty(STDOUT_FILENO) == 1; }
+  bool IsTerminal() const override { return isatty(Fd_) == 1; }
+
+ private:
+  int Fd_;
 };
 
 }  // namespace
 
 TOutputSink& StandardOutput() {
-  static TStdoutSink sink;
+  static TDescriptorSink sink(STDOUT_FILENO);
+  return sink;
+}
+
+TOutputSink& StandardError() {
+  static TDescriptorSink sink(STDERR_FILENO);
   return sink;
 }
 

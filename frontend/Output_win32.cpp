@@ -1,4 +1,4 @@
-// Standard output: Win32.
+// Standard output and error: Win32.
 #include <windows.h>
 
 #include "Output.h"
@@ -9,10 +9,17 @@ namespace {
 
 constexpr int kShortWrite = 101;  // nothing written: counted as a full disk
 
-class TStdoutSink : public TOutputSink {
+class TStdHandleSink : public TOutputSink {
  public:
+  explicit TStdHandleSink(DWORD which) : Which_(which) {}
   bool Write(std::string_view data, int& errorCode) override {
-    HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE handle = GetStdHandle(Which_);
+    // A process started without the handle has none; INVALID_HANDLE_VALUE is also the pseudo
+    // handle of the process itself, which nothing should be written to.
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+      errorCode = ERROR_INVALID_HANDLE;
+      return false;
+    }
     while (!data.empty()) {
       DWORD written = 0;
       if (!WriteFile(handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr)) {
@@ -32,14 +39,22 @@ class TStdoutSink : public TOutputSink {
   }
   bool IsTerminal() const override {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return GetConsoleMode(GetStdHandle(Which_), &mode) != 0;
   }
+
+ private:
+  DWORD Which_;
 };
 
 }  // namespace
 
 TOutputSink& StandardOutput() {
-  static TStdoutSink sink;
+  static TStdHandleSink sink(STD_OUTPUT_HANDLE);
+  return sink;
+}
+
+TOutputSink& StandardError() {
+  static TStdHandleSink sink(STD_ERROR_HANDLE);
   return sink;
 }
 

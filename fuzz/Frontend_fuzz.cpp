@@ -26,7 +26,7 @@ constexpr char kDumpName[] = "winamp.m3u";
 constexpr char kTrackName[] = "track.mp3";
 constexpr std::size_t kMaxLines = 2;  // the banner; every command here writes one at most
 constexpr int kFailingWriteCode = 101;
-// FF 2147483647 is 429 million presses, all as told; the run is cut short well before that.
+// FF 2147483647 is 17280 presses; the run is cut short before that.
 constexpr std::size_t kMessageBudget = 5000;
 constexpr std::int32_t kMaxVolume = 255;
 

@@ -9,6 +9,7 @@ namespace jarvet::testing {
 struct TProcessResult {
   int Status = -1;     // exit status; -1 when it did not exit normally
   std::string Output;  // every byte written to standard output
+  std::string Errors;  // every byte written to standard error
 };
 
 // Runs program with the parameters (the invocation name is the program path) and waits for it.
@@ -25,6 +26,8 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
 
 // A standardOutput on which every write fails.
 extern const char kUnwritableOutput[];
+// A standardOutput that is not there: a closed descriptor, or no handle.
+extern const char kMissingOutput[];
 
 // Starts program and returns once it has signalled readiness (or exited); answers its id.
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -16,6 +17,7 @@
 namespace jarvet::testing {
 
 const char kUnwritableOutput[] = "/dev/full";
+const char kMissingOutput[] = "*missing*";  // not a path that the tests use
 
 namespace {
 
@@ -37,12 +39,20 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   const std::vector<char*> argv = Argv(program, copy);
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return {};
+  // A file, not a second pipe: read once the program has ended, it cannot fill up meanwhile.
+  std::FILE* errors = std::tmpfile();
+  if (errors == nullptr) return {};
   const pid_t child = fork();
   if (child == 0) {
-    const int target = standardOutput.empty()
-                           ? out[1]
-                           : open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(target, STDOUT_FILENO);
+    if (standardOutput == kMissingOutput) {
+      close(STDOUT_FILENO);
+    } else {
+      const int target = standardOutput.empty()
+                             ? out[1]
+                             : open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(target, STDOUT_FILENO);
+    }
+    dup2(fileno(errors), STDERR_FILENO);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -60,6 +70,11 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   result.Status = ExitStatus(status);
+  std::rewind(errors);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, errors)) > 0;) {
+    result.Errors.append(buffer, n);
+  }
+  std::fclose(errors);
   return result;
 }
 

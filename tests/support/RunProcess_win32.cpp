@@ -11,6 +11,7 @@ namespace jarvet::testing {
 
 // Not a path ('*' cannot stand in a file name): RunProcess hands the program a read-only handle.
 const char kUnwritableOutput[] = "*unwritable*";
+const char kMissingOutput[] = "*missing*";
 
 namespace {
 
@@ -107,17 +108,29 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   THandle readEnd;
   THandle writeEnd;
+  // Standard error to a file, read once the program has ended: it cannot fill up meanwhile.
+  char errorsPath[MAX_PATH];
+  char tempDir[MAX_PATH];
+  if (GetTempPathA(MAX_PATH, tempDir) == 0 || GetTempFileNameA(tempDir, "jrv", 0, errorsPath) == 0) {
+    return {};
+  }
+  const THandle errors(CreateFileA(errorsPath, GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   &inheritable, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!errors.Ok()) return {};
+  const bool missing = standardOutput == kMissingOutput;
   if (standardOutput.empty()) {
     CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, 0);
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
   } else if (standardOutput == kUnwritableOutput) {
     *writeEnd.Out() = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   &inheritable, OPEN_EXISTING, 0, nullptr);
-  } else {
+  } else if (!missing) {
     *writeEnd.Out() = CreateFileA(standardOutput.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                   &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  if (!writeEnd.Ok()) {
+  if (!missing && !writeEnd.Ok()) {
     std::fprintf(stderr, "no standard output for %s: error %lu\n", program.c_str(), GetLastError());
     return {};
   }
@@ -126,8 +139,8 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd.Get();
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdOutput = missing ? nullptr : writeEnd.Get();
+  startup.hStdError = errors.Get();
   PROCESS_INFORMATION process{};
   if (!Create(program, commandLine, startup, true, process)) return {};
   CloseHandle(process.hThread);
@@ -144,6 +157,12 @@ TProcessResult RunCommandLine(const std::string& program, const std::string& com
   }
   DWORD status = 0;
   if (GetExitCodeProcess(child.Get(), &status)) result.Status = static_cast<int>(status);
+  // The child's handle shares the file position with ours.
+  SetFilePointer(errors.Get(), 0, nullptr, FILE_BEGIN);
+  char buffer[4096];
+  for (DWORD got = 0; ReadFile(errors.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+    result.Errors.append(buffer, got);
+  }
   return result;
 }
 
