@@ -213,6 +213,7 @@ int BecomePlayer(const TOptions& options, const std::string& windowDir,
                  std::strerror(errno));
     return kFailureStatus;
   }
+  std::fputs(StartMessage("\"" + std::string(address.sun_path) + "\"", options).c_str(), stderr);
   SignalReady();
   Serve(engine, listener.Get(), waitMask);
   unlink(address.sun_path);

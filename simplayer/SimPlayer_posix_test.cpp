@@ -62,6 +62,8 @@ class SimPlayerProcessTest : public ::testing::Test {
       if (chdir(workDir.c_str()) != 0) _exit(127);
       setenv(kReadyFdVariable, readyFd.c_str(), 1);
       setenv(kWindowDirVariable, WindowDir.c_str(), 1);
+      const int errors = open((Dir + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+      if (errors >= 0) dup2(errors, STDERR_FILENO);
       execv(argv[0], argv.data());
       _exit(127);
     }
@@ -127,11 +129,15 @@ class SimPlayerProcessTest : public ::testing::Test {
 
 TEST_F(SimPlayerProcessTest, ServesClientsTakesAHandOverAndCloses) {
   const pid_t player = Start({"--entry", "/m/a.mp3|245|A", "--entry", "/m/b.mp3", "--position", "1",
-                              "--status", "paused", "--time", "1500", "--version", "0x1234"});
+                              "--status", "paused", "--time", "1500", "--version", "0x1234",
+                              "--journal", Dir + "/journal.log"});
   ASSERT_GT(player, 0);
   struct stat info {};
   ASSERT_EQ(stat(WindowDir.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(ReadFile(Dir + "/stderr.log"),
+            "winamp.exe: serving the window \"" + WindowPath() + "\" for the player directory " +
+                Dir + ", journal " + Dir + "/journal.log\n");
 
   const int controller = Connect();
   ASSERT_GE(controller, 0) << "ready means the window takes messages";

@@ -64,7 +64,8 @@ class SimPlayerWindowTest : public ::testing::Test {
 
 TEST_F(SimPlayerWindowTest, ServesMessagesTakesAHandOverAndCloses) {
   ASSERT_GT(Start({"--entry", "C:\\m\\a.mp3|245|A", "--entry", "C:\\m\\b.mp3", "--position", "1",
-                   "--status", "paused", "--time", "1500", "--version", "0x1234"}),
+                   "--status", "paused", "--time", "1500", "--version", "0x1234", "--journal",
+                   Dir.File("journal.log")}),
             0);
   const HWND window = FindWindowA(kPlayerWindowClass, nullptr);
   ASSERT_NE(window, nullptr) << "ready means the window takes messages";

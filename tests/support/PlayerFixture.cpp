@@ -18,8 +18,12 @@ TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters)
   return RunProcess(JARVET_PROGRAM, all);
 }
 
+std::string PlayerFixture::JournalPath() const {
+  return (std::filesystem::path(Dir) / "journal.log").string();
+}
+
 std::vector<std::string> PlayerFixture::Journal() const {
-  std::ifstream in(std::filesystem::path(Dir) / "journal.log");
+  std::ifstream in(JournalPath());
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

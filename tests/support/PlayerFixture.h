@@ -23,8 +23,10 @@ class PlayerFixture : public ::testing::Test {
   void StopPlayer();
   // Runs jarvet with the player directory and the further parameters.
   TProcessResult Jarvet(const std::vector<std::string>& parameters) const;
-  // Every message the player received since it started, one "message wParam lParam" a line.
+  // Every message the players started by StartPlayer received, one "message wParam lParam" a
+  // line.
   std::vector<std::string> Journal() const;
+  std::string JournalPath() const;
   // Sends one message to the running player directly, as a second controller would.
   std::int32_t SendToPlayer(std::int32_t message, std::int32_t wParam, std::int32_t lParam) const;
   void WriteFile(const std::string& path, const std::string& bytes) const;

@@ -23,7 +23,9 @@ void PlayerFixture::SetUp() {
 }
 
 void PlayerFixture::StartPlayer(const std::vector<std::string>& options) {
-  PlayerProcess = StartProcess(Dir + "/winamp.exe", options);
+  std::vector<std::string> all = options;
+  all.insert(all.end(), {"--journal", JournalPath()});
+  PlayerProcess = StartProcess(Dir + "/winamp.exe", all);
   ASSERT_GT(PlayerProcess, 0);
 }
 
