@@ -2,14 +2,16 @@
 
 #include <regex>
 
-#include "../tests/support/FakePlatform.h"
-#include "../tests/support/StringSink.h"
+#include "support/FailureReport.h"
+#include "support/FakePlatform.h"
+#include "support/StringSink.h"
 #include "Jarvet.h"
 
 namespace jarvet {
 namespace {
 
 using testing::Command;
+using testing::IsFailureReport;
 using testing::Request;
 using testing::TFakePlatform;
 using testing::TSentMessage;
@@ -220,9 +222,7 @@ TEST(Jarvet, ReportThatOutputCannotTakeGoesToTheFallback) {
   failing.FailWith = 101;
   TStringSink fallback;
   EXPECT_EQ(RunJarvet("j d STOP", platform, failing, "jarvet.exe", &fallback), 1);
-  EXPECT_TRUE(std::regex_match(
-      fallback.Text,
-      std::regex("Exception EInOutError in module jarvet\\.exe at [0-9A-F]{8}\\.\nDisk full\\.\r\n")))
+  EXPECT_TRUE(IsFailureReport(fallback.Text, "EInOutError", "Disk full\\.", "jarvet\\.exe"))
       << fallback.Text;
 
   TStringSink output;
@@ -288,10 +288,7 @@ TEST(Jarvet, UnreadablePlaylistDumpEndsInTheFailureReport) {
   TStringSink sink;
   const int status = RunJarvet("j /nonexistent/dir INFO", platform, sink, "jarvet.exe");
   EXPECT_EQ(status, 1);
-  EXPECT_TRUE(std::regex_match(
-      sink.Text,
-      std::regex("Exception EInOutError in module jarvet\\.exe at [0-9A-F]{8}\\.\nInvalid "
-                 "filename\\.\r\n")))
+  EXPECT_TRUE(IsFailureReport(sink.Text, "EInOutError", "Invalid filename\\.", "jarvet\\.exe"))
       << sink.Text;
 }
 

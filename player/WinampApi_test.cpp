@@ -6,8 +6,8 @@
 #include <fstream>
 #include <functional>
 
-#include "../tests/support/FakePlatform.h"
-#include "../tests/support/TempDir.h"
+#include "support/FakePlatform.h"
+#include "support/TempDir.h"
 #include "Failure.h"
 
 namespace jarvet {

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <sstream>
 
 #include "WindowMessages.h"
+#include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -28,10 +28,9 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 class PlayerEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Dir = fs::temp_directory_path() / ("simplayer-test-" + std::to_string(std::random_device{}()));
-    fs::create_directories(Dir);
+    ASSERT_TRUE(Temp_.Ok());
+    Dir = Temp_.Path();
   }
-  void TearDown() override { fs::remove_all(Dir); }
 
   // Three entries, the second current, playing 83.456 s into it.
   TPlayerState ThreeEntries(TStatus status = TStatus::Playing) const {
@@ -47,6 +46,9 @@ class PlayerEngineTest : public ::testing::Test {
   }
 
   fs::path Dir;
+
+ private:
+  jarvet::testing::TTempDir Temp_{"simplayer-test"};
 };
 
 std::int32_t Ask(TPlayerEngine& engine, std::int32_t wParam, std::int32_t request) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "WindowMessages.h"
+#include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
@@ -31,9 +32,8 @@ constexpr int kWaitMs = 10000;
 class SimPlayerProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/simplayer-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
+    ASSERT_TRUE(Temp_.Ok());
+    Dir = Temp_.Path();
     WindowDir = Dir + "/windows";  // left for the player to create
     ASSERT_EQ(symlink(SIMPLAYER_PROGRAM, (Dir + "/winamp.exe").c_str()), 0);
   }
@@ -42,7 +42,6 @@ class SimPlayerProcessTest : public ::testing::Test {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
-    std::system(("rm -rf '" + Dir + "'").c_str());
   }
 
   // Starts DIR/winamp.exe and returns once it has closed the ready descriptor or exited; -1 when
@@ -125,6 +124,9 @@ class SimPlayerProcessTest : public ::testing::Test {
   std::string Dir;
   std::string WindowDir;
   std::vector<pid_t> Started;
+
+ private:
+  jarvet::testing::TTempDir Temp_{"simplayer-process"};
 };
 
 TEST_F(SimPlayerProcessTest, ServesClientsTakesAHandOverAndCloses) {

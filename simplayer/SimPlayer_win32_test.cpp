@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 #include "WindowMessages.h"
 
 namespace jarvet::simplayer {

@@ -5,10 +5,10 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include "WindowMessages.h"
+#include "support/FailureReport.h"
 #include "support/PlayerFixture.h"
 #include "support/TagBytes.h"
 
@@ -27,11 +27,6 @@ class BadInputTest : public PlayerFixture {
     const Strings journal = Journal();
     return Strings(journal.begin() + static_cast<long>(std::min(first, journal.size())),
                    journal.end());
-  }
-  static bool IsReport(const std::string& output, const std::string& message) {
-    return std::regex_match(output, std::regex("Exception EInOutError in module jarvet(\\.exe)? "
-                                               "at [0-9A-F]{8}\\.\n" +
-                                               message + "\r\n"));
   }
 };
 
@@ -97,7 +92,7 @@ TEST_F(BadInputTest, OutputThatCannotBeWrittenIsReportedOnStandardError) {
     const std::size_t before = Journal().size();
     const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir, "STOP"}, output);
     EXPECT_EQ(result.Status, 1) << output;
-    EXPECT_TRUE(IsReport(result.Errors, "[^\r\n]+")) << output << ": " << result.Errors;
+    EXPECT_TRUE(IsFailureReport(result.Errors, "EInOutError", "[^\r\n]+")) << output << ": " << result.Errors;
     EXPECT_EQ(JournalFrom(before), Strings{"273 40047 0"}) << output;
   }
   const TProcessResult written = Jarvet({"STOP"});
@@ -109,7 +104,7 @@ TEST_F(BadInputTest, DumpThatIsADirectoryIsReported) {
   std::filesystem::create_directory(std::filesystem::path(Dir) / "winamp.m3u");
   const TProcessResult result = Jarvet({"INFO"});
   EXPECT_EQ(result.Status, 1);
-  EXPECT_TRUE(IsReport(result.Output, "File access denied\\.")) << result.Output;
+  EXPECT_TRUE(IsFailureReport(result.Output, "EInOutError", "File access denied\\.")) << result.Output;
 }
 
 // The player closes, as its user may close it, while a run is pressing its button: the rest of

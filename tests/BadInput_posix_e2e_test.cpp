@@ -13,10 +13,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <regex>
 #include <thread>
 
 #include "Platform.h"
+#include "support/FailureReport.h"
 #include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
@@ -98,11 +98,6 @@ TRun RunJarvet(const Strings& parameters, int outputFd = -1, uid_t uid = kSameUs
   return run;
 }
 
-bool IsReport(const std::string& output, const std::string& message) {
-  return std::regex_match(output, std::regex("Exception EInOutError in module jarvet at "
-                                             "[0-9A-F]{8}\\.\n" +
-                                             message + "\r\n"));
-}
 
 class BadInputPosixTest : public PlayerFixture {
  protected:
@@ -181,7 +176,7 @@ TEST_F(BadInputPosixTest, DumpWithoutReadPermissionIsReported) {
                  << " (is a directory above it closed to them?)";
   }
   EXPECT_EQ(run.Status, 1);
-  EXPECT_TRUE(IsReport(run.Output, "File access denied\\.")) << run.Output;
+  EXPECT_TRUE(IsFailureReport(run.Output, "EInOutError", "File access denied\\.", "jarvet")) << run.Output;
 }
 
 TEST_F(BadInputPosixTest, EnormousCommandLines) {
@@ -228,7 +223,7 @@ TEST_F(BadInputPosixTest, EnormousCommandLines) {
   EXPECT_EQ(word.Output, "");
   const TRun directory = RunJarvet({Dir + "/" + std::string(100000, 'd'), "INFO"});
   EXPECT_EQ(directory.Status, 1);
-  EXPECT_TRUE(IsReport(directory.Output, "Invalid filename\\.")) << directory.Output.substr(0, 200);
+  EXPECT_TRUE(IsFailureReport(directory.Output, "EInOutError", "Invalid filename\\.", "jarvet")) << directory.Output.substr(0, 200);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // INFO run as a process against the simulated player, on small tagged files.
 #include <gtest/gtest.h>
 
-#include <regex>
 
+#include "support/FailureReport.h"
 #include "support/PlayerFixture.h"
 #include "support/TagBytes.h"
 
@@ -27,12 +27,6 @@ class NowPlayingTest : public PlayerFixture {
     const TProcessResult result = Jarvet({"INFO"});
     EXPECT_EQ(result.Status, 0);
     return result.Output;
-  }
-  static bool IsReport(const std::string& output, const std::string& kind,
-                       const std::string& message) {
-    return std::regex_match(output, std::regex("Exception " + kind +
-                                               " in module jarvet(\\.exe)? at [0-9A-F]{8}\\.\n" +
-                                               message + "\r\n"));
   }
 };
 
@@ -80,7 +74,7 @@ TEST_F(NowPlayingTest, PositionOutsideThePlaylistIsReported) {
   SendToPlayer(1024, 0, 101);  // the playlist emptied: position 0 of no entries
   const TProcessResult result = Jarvet({"INFO"});
   EXPECT_EQ(result.Status, 1);
-  EXPECT_TRUE(IsReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))
+  EXPECT_TRUE(IsFailureReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))
       << result.Output;
 }
 
@@ -96,10 +90,10 @@ TEST_F(NowPlayingTest, NoPlayerButAnOldDump) {
 TEST_F(NowPlayingTest, UnreadableDumpIsReported) {
   const TProcessResult noDump = Jarvet({"INFO"});
   EXPECT_EQ(noDump.Status, 1);
-  EXPECT_TRUE(IsReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
+  EXPECT_TRUE(IsFailureReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
   const TProcessResult noDir = RunProcess(JARVET_PROGRAM, {Dir + "/missing", "INFO"});
   EXPECT_EQ(noDir.Status, 1);
-  EXPECT_TRUE(IsReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
+  EXPECT_TRUE(IsFailureReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
 }
 
 }  // namespace

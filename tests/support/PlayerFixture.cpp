@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "PlayerFixture.h"
+#include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
 

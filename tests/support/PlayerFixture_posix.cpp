@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "PlayerFixture.h"
+#include "support/PlayerFixture.h"
 #include "WindowMessages.h"
 
 namespace jarvet::testing {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "PlayerFixture.h"
+#include "support/PlayerFixture.h"
 #include "WindowMessages.h"
 
 namespace jarvet::testing {

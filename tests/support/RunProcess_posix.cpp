@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "RunProcess.h"
+#include "support/RunProcess.h"
 #include "WindowMessages.h"
 
 namespace jarvet::testing {

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "CommandLine.h"
-#include "RunProcess.h"
+#include "support/RunProcess.h"
 
 namespace jarvet::testing {
 

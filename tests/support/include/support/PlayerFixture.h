@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 
 namespace jarvet::testing {
 
