@@ -7,10 +7,16 @@
 #include <sstream>
 
 #include "WindowMessages.h"
+#include "support/JournalLines.h"
 #include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 namespace fs = std::filesystem;
 
@@ -260,14 +266,17 @@ TEST_F(PlayerEngineTest, HandOverOpensOrAddsAList) {
 
 TEST_F(PlayerEngineTest, JournalsEveryMessageAsItArrives) {
   const fs::path journal = Dir / "journal.log";
-  WriteBytes(journal, "1024 0 0\n");  // an earlier run's
+  WriteBytes(journal, JournalRequest(0, kReqGetVersion) + "\n");  // an earlier run's
   TPlayerEngine engine(ThreeEntries(), journal.string());
   engine.HandleMessage(kWmCommand, kCmdForward5s, 0);
   engine.HandleMessage(kWmUser, -5, kReqJumpToTime);
   engine.HandOver(kCopyDataAdd, "/tmp/a b.m3u");
   engine.HandleMessage(12, 3, 4);
   EXPECT_EQ(ReadBytes(journal),
-            "1024 0 0\n273 40148 0\n1024 -5 106\n74 1 12 /tmp/a b.m3u\n12 3 4\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalCommand(kCmdForward5s),
+                   JournalRequest(-5, kReqJumpToTime),
+                   JournalLine(kWmCopyData, kCopyDataAdd, 12) + " /tmp/a b.m3u",
+                   JournalLine(12, 3, 4)}));
 }
 
 }  // namespace

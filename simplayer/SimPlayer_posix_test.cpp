@@ -22,10 +22,16 @@
 #include <vector>
 
 #include "WindowMessages.h"
+#include "support/JournalLines.h"
 #include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 constexpr int kWaitMs = 10000;
 
@@ -179,11 +185,13 @@ TEST_F(SimPlayerProcessTest, ServesClientsTakesAHandOverAndCloses) {
 
   const std::string listPath = Dir + "/list.m3u";
   EXPECT_EQ(ReadFile(Dir + "/journal.log"),
-            "1024 0 0\n1024 0 104\n1024 0 105\n1024 1 105\n1024 1 126\n"
-            "74 1 " +
-                std::to_string(listPath.size()) + " " + listPath +
-                "\n"
-                "1024 0 124\n1024 0 120\n273 40001 0\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalRequest(0, kReqGetStatus),
+                   JournalRequest(0, kReqGetOutputTime), JournalRequest(1, kReqGetOutputTime),
+                   JournalRequest(1, kReqGetInfo),
+                   JournalLine(kWmCopyData, kCopyDataAdd, static_cast<std::int32_t>(listPath.size())) +
+                       " " + listPath,
+                   JournalRequest(0, kReqGetPlaylistLength), JournalRequest(0, kReqWritePlaylist),
+                   JournalCommand(kCmdClose)}));
 }
 
 TEST_F(SimPlayerProcessTest, BecomesThePlayerOverAStaleWindowAndStopsOnSigterm) {

@@ -8,12 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "support/JournalLines.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 #include "WindowMessages.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 constexpr UINT kAnswerTimeoutMs = 10000;
 
@@ -112,11 +118,14 @@ TEST_F(SimPlayerWindowTest, ServesMessagesTakesAHandOverAndCloses) {
 
   const std::string listPath = Dir.File("list.m3u");
   EXPECT_EQ(ReadFile(Dir.File("journal.log")),
-            "1024 0 0\n1024 0 104\n1024 0 105\n1024 1 105\n1024 1 126\n1024 -1 121\n1024 0 125\n"
-            "74 1 " +
-                std::to_string(listPath.size()) + " " + listPath +
-                "\n"
-                "1024 0 124\n1024 0 120\n273 40001 0\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalRequest(0, kReqGetStatus),
+                   JournalRequest(0, kReqGetOutputTime), JournalRequest(1, kReqGetOutputTime),
+                   JournalRequest(1, kReqGetInfo), JournalRequest(-1, kReqSetPlaylistPos),
+                   JournalRequest(0, kReqGetPlaylistPos),
+                   JournalLine(kWmCopyData, kCopyDataAdd, static_cast<std::int32_t>(listPath.size())) +
+                       " " + listPath,
+                   JournalRequest(0, kReqGetPlaylistLength), JournalRequest(0, kReqWritePlaylist),
+                   JournalCommand(kCmdClose)}));
 }
 
 TEST_F(SimPlayerWindowTest, OpensItsOwnListAndRefusesABadCommandLine) {

@@ -41,20 +41,20 @@ TEST_F(BadInputTest, NumbersAtAndBeyondThe32BitLimits) {
       {{"SETVOL", "4294967551"}, "", {}},  // 2^32 + 255: no wrap-around to 255
       {{"SETVOL", "xFFFFFFFF"}, "", {}},   // -1
       {{"SETVOL", "x1000000FF"}, "", {}},  // nine significant digits
-      {{"SETVOL", "x0000000FF"}, "Setting volume to 255\r\n", {"1024 255 122"}},
+      {{"SETVOL", "x0000000FF"}, "Setting volume to 255\r\n", {JournalRequest(255, kReqSetVolume)}},
       {{"SETVOL", "-2147483649"}, "", {}},
-      {{"SKIPTO", "2147483647"}, "", {"1024 0 124"}},
+      {{"SKIPTO", "2147483647"}, "", {JournalRequest(0, kReqGetPlaylistLength)}},
       {{"SKIPTO", "4294967297"}, "", {}},  // 2^32 + 1: not track 1
       {{"SKIPTO", "-2147483648"}, "", {}},
-      {{"SEEK", "2147483"}, "Seeking to 2147483 s\r\n", {"1024 2147483000 106"}},
-      {{"SEEK", "0:2147483"}, "Seeking to 0:2147483 s\r\n", {"1024 2147483000 106"}},
+      {{"SEEK", "2147483"}, "Seeking to 2147483 s\r\n", {JournalRequest(2147483000, kReqJumpToTime)}},
+      {{"SEEK", "0:2147483"}, "Seeking to 0:2147483 s\r\n", {JournalRequest(2147483000, kReqJumpToTime)}},
       {{"SEEK", "2147484"}, "", {}},  // its milliseconds leave the 32-bit range
       {{"SEEK", "35791394:7"}, "", {}},
       {{"SEEK", "-2147483648:0"}, "", {}},
       {{"SEEK", "2147483648"}, "", {}},
-      {{"FF", "-2147483648"}, "Fast forwarding -2147483648 s\r\n", {"273 40148 0"}},
+      {{"FF", "-2147483648"}, "Fast forwarding -2147483648 s\r\n", {JournalCommand(kCmdForward5s)}},
       {{"FF", "2147483648"}, "", {}},
-      {{"REW", "x80000000"}, "Rewinding x80000000 s\r\n", {"273 40144 0"}},
+      {{"REW", "x80000000"}, "Rewinding x80000000 s\r\n", {JournalCommand(kCmdRewind5s)}},
       {{"VOLUP", "-2147483648"}, "Increasing volume by -2147483648 units\r\n", {}},
       {{"VOLDOWN", "2147483648"}, "", {}},
   };
@@ -93,7 +93,7 @@ TEST_F(BadInputTest, OutputThatCannotBeWrittenIsReportedOnStandardError) {
     const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir, "STOP"}, output);
     EXPECT_EQ(result.Status, 1) << output;
     EXPECT_TRUE(IsFailureReport(result.Errors, "EInOutError", "[^\r\n]+")) << output << ": " << result.Errors;
-    EXPECT_EQ(JournalFrom(before), Strings{"273 40047 0"}) << output;
+    EXPECT_EQ(JournalFrom(before), Strings{JournalCommand(kCmdStop)}) << output;
   }
   const TProcessResult written = Jarvet({"STOP"});
   EXPECT_EQ(written.Output, "Playback stopped\r\n");
@@ -113,7 +113,7 @@ TEST_F(BadInputTest, PlayerThatExitsInTheMiddleOfARun) {
   StartWithFourTracks();
   const auto pressed = [this] {
     for (const std::string& line : Journal()) {
-      if (line == "273 40148 0") return true;
+      if (line == JournalCommand(kCmdForward5s)) return true;
     }
     return false;
   };
@@ -134,7 +134,7 @@ TEST_F(BadInputTest, PlayerThatExitsInTheMiddleOfARun) {
   EXPECT_EQ(result.Status, 0);
   EXPECT_EQ(result.Output, "Fast forwarding 1000000 s\r\n");
   std::size_t presses = 0;
-  for (const std::string& line : Journal()) presses += line == "273 40148 0" ? 1 : 0;
+  for (const std::string& line : Journal()) presses += line == JournalCommand(kCmdForward5s) ? 1 : 0;
   EXPECT_GT(presses, 0u);
   EXPECT_LT(presses, 17280u) << "the player was gone before the run ended";
   EXPECT_LT(took, std::chrono::seconds(30));

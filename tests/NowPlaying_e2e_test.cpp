@@ -40,8 +40,8 @@ TEST_F(NowPlayingTest, Id3v2LineAndOnlyId3v2WhenBothTagsAreThere) {
             "Winamp now playing: 3. Song (01:23/04:05) @ 128 kbps by A from B (2001).\r\n");
   const std::vector<std::string> journal = Journal();
   const std::vector<std::string> asked(journal.end() - 5, journal.end());
-  EXPECT_EQ(asked, (std::vector<std::string>{"1024 0 120", "1024 0 125", "1024 1 126",
-                                             "1024 1 105", "1024 0 105"}))
+  EXPECT_EQ(asked, (std::vector<std::string>{JournalRequest(0, kReqWritePlaylist), JournalRequest(0, kReqGetPlaylistPos), JournalRequest(1, kReqGetInfo),
+                                             JournalRequest(1, kReqGetOutputTime), JournalRequest(0, kReqGetOutputTime)}))
       << "dump, position, then bit rate, length and position in that order";
 }
 
@@ -71,7 +71,7 @@ TEST_F(NowPlayingTest, NoLineWithoutATitleOrWithoutATag) {
 
 TEST_F(NowPlayingTest, PositionOutsideThePlaylistIsReported) {
   StartPlayer({"--entry", Dir + "/a.mp3|100", "--entry", Dir + "/b.mp3|100", "--position", "1"});
-  SendToPlayer(1024, 0, 101);  // the playlist emptied: position 0 of no entries
+  SendToPlayer(kWmUser, 0, kReqClearPlaylist);  // the playlist emptied: position 0 of no entries
   const TProcessResult result = Jarvet({"INFO"});
   EXPECT_EQ(result.Status, 1);
   EXPECT_TRUE(IsFailureReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/JournalLines.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 
