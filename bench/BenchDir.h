@@ -6,7 +6,7 @@
 #include <string>
 
 #include "SampleFiles.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace jarvet::bench {
 

@@ -13,10 +13,10 @@
 
 #include "BenchDir.h"
 #include "CommandLine.h"
-#include "FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "Jarvet.h"
 #include "Platform.h"
-#include "StringSink.h"
+#include "support/StringSink.h"
 #include "WinampApi.h"
 #include "PlayerProtocol.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "BenchDir.h"
-#include "FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "WinampApi.h"
 
 namespace jarvet::bench {

@@ -6,63 +6,28 @@
 
 #include <cstdint>
 
+#include "support/TagBytes.h"
+
 namespace jarvet::bench {
 
 namespace {
+
+using testing::Frame;
+using testing::Tag;
+using testing::TextFrame;
+using testing::Unsynchronise;
 
 constexpr std::size_t kAudioSize = 1024 * 1024;
 constexpr std::size_t kTypicalPadding = 2048;  // what taggers leave for later edits
 constexpr std::size_t kCoverPadding = 1024;
 constexpr std::size_t kSmallFileSize = 1024;
 constexpr std::size_t kTrailerSize = 128;
-constexpr std::uint8_t kUnsynchronisedFlag = 0x80;
+constexpr char kUnsynchronisedFlag = '\x80';
 constexpr std::int64_t kTagHeaderSize = 10;
 constexpr std::int64_t kFrameHeaderSize = 10;
 constexpr std::int64_t kFrameReadLimit = 500;
 constexpr std::int64_t kTypicalFrames = 8;
 constexpr std::int64_t kCoverFrames = 6;  // the picture and five text frames
-
-std::string BigEndian32(std::uint32_t n) {
-  std::string out;
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((n >> shift) & 0xFF);
-  return out;
-}
-
-std::string Syncsafe32(std::uint32_t n) {
-  std::string out;
-  for (int shift = 21; shift >= 0; shift -= 7) out += static_cast<char>((n >> shift) & 0x7F);
-  return out;
-}
-
-std::string Frame(int majorVersion, const std::string& id, const std::string& data) {
-  const auto size = static_cast<std::uint32_t>(data.size());
-  return id + (majorVersion == 4 ? Syncsafe32(size) : BigEndian32(size)) + std::string(2, '\0') +
-         data;
-}
-
-// ISO-8859-1 text.
-std::string TextFrame(int majorVersion, const std::string& id, const std::string& text) {
-  return Frame(majorVersion, id, '\0' + text);
-}
-
-std::string Tag(int majorVersion, std::uint8_t flags, const std::string& body) {
-  std::string header = "ID3";
-  header += static_cast<char>(majorVersion);
-  header += '\0';
-  header += static_cast<char>(flags);
-  return header + Syncsafe32(static_cast<std::uint32_t>(body.size())) + body;
-}
-
-// A zero byte after every 0xFF, which the reader drops again.
-std::string Unsynchronise(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 64);
-  for (char c : bytes) {
-    out += c;
-    if (static_cast<unsigned char>(c) == 0xFF) out += '\0';
-  }
-  return out;
-}
 
 // Varied bytes, 0xFF among them, with a JPEG start marker.
 std::string Picture(std::size_t size) {
@@ -121,16 +86,16 @@ std::string TypicalTag() {
   const std::string body =
       TextFrames(3) + TextFrame(3, "TCON", "(13)Pop") +
       Frame(3, "COMM", std::string("\0eng\0Recorded live at the harbour", 33)) +
-      TextFrame(3, "TENC", "studio encoder 1.0") + std::string(kTypicalPadding, '\0');
-  return Tag(3, 0, body);
+      TextFrame(3, "TENC", "studio encoder 1.0");
+  return Tag(3, body, 0, kTypicalPadding);
 }
 
 std::string CoverTag(int majorVersion, bool unsynchronised, std::size_t coverSize) {
   const std::string apic =
       Frame(majorVersion, "APIC", std::string("\0image/jpeg\0\x03\0", 14) + Picture(coverSize));
   const std::string body = apic + TextFrames(majorVersion) + std::string(kCoverPadding, '\0');
-  if (!unsynchronised) return Tag(majorVersion, 0, body);
-  return Tag(majorVersion, kUnsynchronisedFlag, Unsynchronise(body));
+  if (!unsynchronised) return Tag(majorVersion, body, 0, 0);
+  return Tag(majorVersion, Unsynchronise(body), kUnsynchronisedFlag, 0);
 }
 
 std::string TypicalTrailer() {

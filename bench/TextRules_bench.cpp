@@ -60,6 +60,19 @@ void SplitLong(benchmark::State& state) {
 }
 BENCHMARK(SplitLong)->Arg(64)->Arg(4096)->Arg(32768)->Complexity(benchmark::oN);
 
+// A command line of n backslashes: doubling them in place, one insertion each, took seconds for
+// a megabyte; done in one pass it grows with n.
+void DoubleBackslashesLong(benchmark::State& state) {
+  const std::string backslashes(static_cast<std::size_t>(state.range(0)), '\\');
+  for (auto _ : state) {
+    std::string text = backslashes;
+    DoubleBackslashes(text);
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(DoubleBackslashesLong)->Arg(4096)->Arg(65536)->Arg(1024 * 1024)->Complexity(benchmark::oN);
+
 void Join(benchmark::State& state) {
   const std::vector<std::string> parameters = {"jarvet", "/opt/Media Player", "ENQUEUE",
                                                "\"/music\" *.mp3"};

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "../tests/support/TempDir.h"
+#include "support/TempDir.h"
 #include "File.h"
 
 namespace jarvet {

@@ -20,6 +20,7 @@ int WindowsErrorCode(int posixError, const std::string& path) {
     case ENOENT: return DirectoryOfExists(path) ? 2 : 3;
     case ENOTDIR:
     case ENAMETOOLONG: return 3;
+    case EBADF: return 6;  // the invalid handle of a closed standard output
     case EMFILE:
     case ENFILE: return 4;
     case EACCES:

@@ -12,7 +12,9 @@ std::string RawCommandLine(int argc, char** argv);
 // The same in UTF-8: on Windows from the wide command line, so that no character is lost.
 std::string RawCommandLineUtf8(int argc, char** argv);
 
-// A closed pipe on standard output must be a write error, not the end of the process.
+// Called before anything is opened: standard input, output and error are made valid (a closed
+// one is replaced by a descriptor that fails every write), and a closed pipe on standard output
+// must be a write error, not the end of the process.
 void PrepareProcess();
 
 // The running executable's file name without its directory.

@@ -1,7 +1,9 @@
 // Facts about the running process: POSIX.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <vector>
@@ -20,7 +22,18 @@ std::string RawCommandLineUtf8(int argc, char** argv) {
   return AnsiToUtf8(RawCommandLine(argc, argv));
 }
 
-void PrepareProcess() { std::signal(SIGPIPE, SIG_IGN); }
+// A standard descriptor that the caller closed would be taken by the first file or socket the run
+// opens, and a line meant for standard output would go there. /dev/null opened for reading fills
+// the gap: reads find nothing and writes fail, as they would on the closed descriptor.
+void PrepareProcess() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int filler = open("/dev/null", O_RDONLY);
+    // open() takes the lowest free descriptor, which is fd; anything else means no filler.
+    if (filler != fd && filler >= 0) close(filler);
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 std::string ModuleFileName() {
   char path[PATH_MAX];

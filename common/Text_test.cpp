@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 namespace jarvet {
 namespace {
@@ -84,14 +83,11 @@ TEST(Text, DoubleBackslashesOnce) {
   }
 }
 
-// A command line may be a megabyte of backslashes: doubling them in place, one insertion each,
-// took seconds.
+// A command line may be a megabyte of backslashes (how long that takes: bench/TextRules_bench).
 TEST(Text, DoubleBackslashesInOnePass) {
   constexpr std::size_t kSize = 1024 * 1024;
   std::string text(kSize, '\\');
-  const auto start = std::chrono::steady_clock::now();
   DoubleBackslashes(text);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(text, std::string(2 * kSize, '\\'));
 }
 

@@ -1,6 +1,7 @@
 // The eighteen commands, tested against the command word in a fixed order.
 #include "Commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -18,6 +19,10 @@ constexpr char kDefaultSeekSeconds[] = "5";
 constexpr char kDefaultVolumeSteps[] = "1";
 constexpr std::int32_t kSecondsPerPress = 5;
 constexpr std::int32_t kMaxVolume = 255;
+// More presses than these change nothing more, and each is a round trip to the player: a day of
+// 5-second steps, and the whole volume range.
+constexpr std::int32_t kMaxSeekPresses = 17280;
+constexpr std::int32_t kMaxVolumePresses = kMaxVolume;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::chrono::milliseconds kLoadWait{100};
 
@@ -93,10 +98,10 @@ void Next(TCommandContext& c) {
 
 // Presses for a number of seconds: one at the least, else whole 5-second steps.
 std::int32_t SeekPresses(std::int32_t seconds) {
-  return seconds < kSecondsPerPress ? 1 : seconds / kSecondsPerPress;
+  return seconds < kSecondsPerPress ? 1 : std::min(seconds / kSecondsPerPress, kMaxSeekPresses);
 }
 
-std::int32_t StepPresses(std::int32_t steps) { return steps; }
+std::int32_t StepPresses(std::int32_t steps) { return std::min(steps, kMaxVolumePresses); }
 
 // Reads ArgText (the fallback when it is empty), presses the button as often as that asks and
 // writes the line with the argument as typed.

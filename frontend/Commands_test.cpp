@@ -2,14 +2,16 @@
 
 #include <regex>
 
-#include "../tests/support/FakePlatform.h"
-#include "../tests/support/StringSink.h"
+#include "support/FailureReport.h"
+#include "support/FakePlatform.h"
+#include "support/StringSink.h"
 #include "Jarvet.h"
 
 namespace jarvet {
 namespace {
 
 using testing::Command;
+using testing::IsFailureReport;
 using testing::Request;
 using testing::TFakePlatform;
 using testing::TSentMessage;
@@ -36,7 +38,7 @@ TRunResult RunWith(TFakePlatform& platform, const std::string& raw) {
 
 TRunResult RunLine(const std::string& raw) {
   TFakePlatform platform;
-  platform.Answer(0, 124, 4);  // four tracks
+  platform.Answer(0, kReqGetPlaylistLength, 4);  // four tracks
   return RunWith(platform, raw);
 }
 
@@ -61,35 +63,40 @@ TEST(Jarvet, CommandsSendTheirMessagesAndWriteTheirLines) {
     std::vector<TSentMessage> Sent;
     const char* Output;
   } cases[] = {
-      {"j d CLEAR", {Request(0, 101)}, "Clearing playlist...\r\n"},
-      {"j d close", {Command(40001)}, "Closing Winamp...\r\n"},
-      {"j d Play", {Command(40045)}, "Playing...\r\n"},
-      {"j d STOP", {Command(40047)}, "Playback stopped\r\n"},
-      {"j d prev", {Command(40044)}, "Skipping to previous track\r\n"},
-      {"j d NEXT", {Command(40048)}, "Skipping to next track\r\n"},
-      {"j d VERSION", {Request(0, 0)}, "0\r\n"},
-      {"j d POS", {Request(0, 125)}, "0\r\n"},
-      {"j d FF", Times(1, Command(40148)), "Fast forwarding 5 s\r\n"},
-      {"j d FF 4", Times(1, Command(40148)), "Fast forwarding 4 s\r\n"},
-      {"j d FF 5", Times(1, Command(40148)), "Fast forwarding 5 s\r\n"},
-      {"j d FF 12", Times(2, Command(40148)), "Fast forwarding 12 s\r\n"},
-      {"j d FF -10", Times(1, Command(40148)), "Fast forwarding -10 s\r\n"},
-      {"j d ff 010", Times(2, Command(40148)), "Fast forwarding 010 s\r\n"},
+      {"j d CLEAR", {Request(0, kReqClearPlaylist)}, "Clearing playlist...\r\n"},
+      {"j d close", {Command(kCmdClose)}, "Closing Winamp...\r\n"},
+      {"j d Play", {Command(kCmdPlay)}, "Playing...\r\n"},
+      {"j d STOP", {Command(kCmdStop)}, "Playback stopped\r\n"},
+      {"j d prev", {Command(kCmdPrevTrack)}, "Skipping to previous track\r\n"},
+      {"j d NEXT", {Command(kCmdNextTrack)}, "Skipping to next track\r\n"},
+      {"j d VERSION", {Request(0, kReqGetVersion)}, "0\r\n"},
+      {"j d POS", {Request(0, kReqGetPlaylistPos)}, "0\r\n"},
+      {"j d FF", Times(1, Command(kCmdForward5s)), "Fast forwarding 5 s\r\n"},
+      {"j d FF 4", Times(1, Command(kCmdForward5s)), "Fast forwarding 4 s\r\n"},
+      {"j d FF 5", Times(1, Command(kCmdForward5s)), "Fast forwarding 5 s\r\n"},
+      {"j d FF 12", Times(2, Command(kCmdForward5s)), "Fast forwarding 12 s\r\n"},
+      {"j d FF -10", Times(1, Command(kCmdForward5s)), "Fast forwarding -10 s\r\n"},
+      {"j d ff 010", Times(2, Command(kCmdForward5s)), "Fast forwarding 010 s\r\n"},
+      // presses are capped, the line shows the argument as typed
+      {"j d FF 86400", Times(17280, Command(kCmdForward5s)), "Fast forwarding 86400 s\r\n"},
+      {"j d FF 86405", Times(17280, Command(kCmdForward5s)), "Fast forwarding 86405 s\r\n"},
+      {"j d FF 2147483647", Times(17280, Command(kCmdForward5s)), "Fast forwarding 2147483647 s\r\n"},
+      {"j d REW x7FFFFFFF", Times(17280, Command(kCmdRewind5s)), "Rewinding x7FFFFFFF s\r\n"},
       {"j d FF 1.5", {}, ""},
       {"j d FF 10s", {}, ""},
-      {"j d REW 14", Times(2, Command(40144)), "Rewinding 14 s\r\n"},
-      {"j d REW", Times(1, Command(40144)), "Rewinding 5 s\r\n"},
-      {"j d SKIPTO 4", {Request(0, 124), Request(3, 121), Command(40045)},
+      {"j d REW 14", Times(2, Command(kCmdRewind5s)), "Rewinding 14 s\r\n"},
+      {"j d REW", Times(1, Command(kCmdRewind5s)), "Rewinding 5 s\r\n"},
+      {"j d SKIPTO 4", {Request(0, kReqGetPlaylistLength), Request(3, kReqSetPlaylistPos), Command(kCmdPlay)},
        "Skipping to track 4\r\n"},
-      {"j d SKIPTO $2", {Request(0, 124), Request(1, 121), Command(40045)},
+      {"j d SKIPTO $2", {Request(0, kReqGetPlaylistLength), Request(1, kReqSetPlaylistPos), Command(kCmdPlay)},
        "Skipping to track 2\r\n"},
-      {"j d SKIPTO 5", {Request(0, 124)}, ""},
+      {"j d SKIPTO 5", {Request(0, kReqGetPlaylistLength)}, ""},
       {"j d SKIPTO 0", {}, ""},
       {"j d SKIPTO", {}, ""},
-      {"j d SEEK 1:30", {Request(90000, 106)}, "Seeking to 1:30 s\r\n"},
-      {"j d SEEK 0", {Request(0, 106)}, "Seeking to 0 s\r\n"},
-      {"j d SEEK 1:-30", {Request(30000, 106)}, "Seeking to 1:-30 s\r\n"},
-      {"j d SEEK 2147483", {Request(2147483000, 106)}, "Seeking to 2147483 s\r\n"},
+      {"j d SEEK 1:30", {Request(90000, kReqJumpToTime)}, "Seeking to 1:30 s\r\n"},
+      {"j d SEEK 0", {Request(0, kReqJumpToTime)}, "Seeking to 0 s\r\n"},
+      {"j d SEEK 1:-30", {Request(30000, kReqJumpToTime)}, "Seeking to 1:-30 s\r\n"},
+      {"j d SEEK 2147483", {Request(2147483000, kReqJumpToTime)}, "Seeking to 2147483 s\r\n"},
       {"j d SEEK 2147484", {}, ""},
       {"j d SEEK 35791394:0", {}, ""},  // minutes whose milliseconds overflow
       {"j d SEEK -1:30", {}, ""},
@@ -97,19 +104,24 @@ TEST(Jarvet, CommandsSendTheirMessagesAndWriteTheirLines) {
       {"j d SEEK :30", {}, ""},
       {"j d SEEK 1:2:3", {}, ""},
       {"j d SEEK", {}, ""},
-      {"j d SETVOL 255", {Request(255, 122)}, "Setting volume to 255\r\n"},
-      {"j d SETVOL x80", {Request(128, 122)}, "Setting volume to 128\r\n"},
-      {"j d SETVOL 0", {Request(0, 122)}, "Setting volume to 0\r\n"},
+      {"j d SETVOL 255", {Request(255, kReqSetVolume)}, "Setting volume to 255\r\n"},
+      {"j d SETVOL x80", {Request(128, kReqSetVolume)}, "Setting volume to 128\r\n"},
+      {"j d SETVOL 0", {Request(0, kReqSetVolume)}, "Setting volume to 0\r\n"},
       {"j d SETVOL 256", {}, ""},
       {"j d SETVOL -1", {}, ""},
       {"j d SETVOL", {}, ""},
-      {"j d VOLUP", Times(1, Command(40058)), "Increasing volume by 1 units\r\n"},
-      {"j d VOLUP 3", Times(3, Command(40058)), "Increasing volume by 3 units\r\n"},
+      {"j d VOLUP", Times(1, Command(kCmdVolumeUp)), "Increasing volume by 1 units\r\n"},
+      {"j d VOLUP 3", Times(3, Command(kCmdVolumeUp)), "Increasing volume by 3 units\r\n"},
       {"j d VOLUP 0", {}, "Increasing volume by 0 units\r\n"},
       {"j d VOLUP -2", {}, "Increasing volume by -2 units\r\n"},
       {"j d VOLUP up", {}, ""},
-      {"j d VOLDOWN 2", Times(2, Command(40059)), "Decreasing volume by 2 units\r\n"},
-      {"j d VOLDOWN", Times(1, Command(40059)), "Decreasing volume by 1 units\r\n"},
+      {"j d VOLUP 255", Times(255, Command(kCmdVolumeUp)), "Increasing volume by 255 units\r\n"},
+      {"j d VOLUP 256", Times(255, Command(kCmdVolumeUp)), "Increasing volume by 256 units\r\n"},
+      {"j d VOLUP 2147483647", Times(255, Command(kCmdVolumeUp)),
+       "Increasing volume by 2147483647 units\r\n"},
+      {"j d VOLDOWN 0x100", Times(255, Command(kCmdVolumeDown)), "Decreasing volume by 0x100 units\r\n"},
+      {"j d VOLDOWN 2", Times(2, Command(kCmdVolumeDown)), "Decreasing volume by 2 units\r\n"},
+      {"j d VOLDOWN", Times(1, Command(kCmdVolumeDown)), "Decreasing volume by 1 units\r\n"},
       // words that are not command names, exactly
       {"j d PLAYY", {}, ""},
       {"j d PLA", {}, ""},
@@ -134,17 +146,17 @@ TEST(Jarvet, PauseReportsTheNewStatus) {
                {2, "Playback resumed\r\n"}};
   for (const auto& c : cases) {
     TFakePlatform platform;
-    platform.Answer(0, 104, c.Status);
+    platform.Answer(0, kReqGetStatus, c.Status);
     const TRunResult result = RunWith(platform, "j d PAUSE");
     EXPECT_EQ(result.Output, c.Line);
-    EXPECT_EQ(result.Sent, (std::vector<TSentMessage>{Command(40046), Request(0, 104)}));
+    EXPECT_EQ(result.Sent, (std::vector<TSentMessage>{Command(kCmdPause), Request(0, kReqGetStatus)}));
   }
 }
 
 TEST(Jarvet, QueriesWriteThePlayersNumbers) {
   TFakePlatform platform;
-  platform.Answer(0, 0, 0x5666);
-  platform.Answer(0, 125, -1);
+  platform.Answer(0, kReqGetVersion, 0x5666);
+  platform.Answer(0, kReqGetPlaylistPos, -1);
   EXPECT_EQ(RunWith(platform, "j d version").Output, "22118\r\n");
   EXPECT_EQ(RunWith(platform, "j d pos").Output, "-1\r\n");
 }
@@ -189,7 +201,7 @@ TEST(Jarvet, ArgumentTextIsWhatFollowsTheCommandWord) {
   for (const auto& c : cases) {
     const TRunResult result = RunLine(c.Raw);
     EXPECT_EQ(result.Output, c.Output) << c.Raw;
-    EXPECT_EQ(result.Sent, Times(c.Presses, Command(40148))) << c.Raw;
+    EXPECT_EQ(result.Sent, Times(c.Presses, Command(kCmdForward5s))) << c.Raw;
   }
   EXPECT_EQ(RunLine("j \"C:\\Program Files\\Player\" SEEK  1:30 ").Output, "Seeking to 1:30 s\r\n");
 }
@@ -211,24 +223,40 @@ TEST(Jarvet, FailedWriteIsReportedWithExitStatus1) {
   EXPECT_EQ(sink.Writes, 2) << "the line, then the report";
 }
 
+TEST(Jarvet, ReportThatOutputCannotTakeGoesToTheFallback) {
+  TFakePlatform platform;
+  TStringSink failing;
+  failing.FailWith = 101;
+  TStringSink fallback;
+  EXPECT_EQ(RunOne("j d STOP", platform, failing, "jarvet.exe", &fallback), 1);
+  EXPECT_TRUE(IsFailureReport(fallback.Text, "EInOutError", "Disk full\\.", "jarvet\\.exe"))
+      << fallback.Text;
+
+  TStringSink output;
+  TStringSink unused;
+  EXPECT_EQ(RunOne("j /nonexistent/dir INFO", platform, output, "jarvet.exe", &unused), 1);
+  EXPECT_NE(output.Text, "");
+  EXPECT_EQ(unused.Writes, 0) << "the report went where the output goes";
+}
+
 TEST(Jarvet, ListLoadingReportsTheNewLengthOrTheGrowth) {
   const std::string exe = std::string("d") + kDirectorySeparator + "winamp.exe";
   const std::string list = kListFilePath;
   {
     TFakePlatform platform;
-    platform.Answer(0, 124, 10);
-    platform.OnStart = [&](const std::string&) { platform.Answer(0, 124, 3); };
+    platform.Answer(0, kReqGetPlaylistLength, 10);
+    platform.OnStart = [&](const std::string&) { platform.Answer(0, kReqGetPlaylistLength, 3); };
     const TRunResult result = RunWith(platform, "j d PLAY \"C:\\Music\" *.mp3");
     EXPECT_EQ(result.Output,
               "Adding 3 file(s) in \"C:\\\\Music\" matching \"*.mp3\" to playlist...\r\n"
               "Playing...\r\n");
     EXPECT_EQ(platform.Started, std::vector<std::string>{"\"" + exe + "\" \"" + list + "\""});
-    EXPECT_EQ(result.Sent, std::vector<TSentMessage>{Request(0, 124)});
+    EXPECT_EQ(result.Sent, std::vector<TSentMessage>{Request(0, kReqGetPlaylistLength)});
   }
   {
     TFakePlatform platform;
-    platform.Answer(0, 124, 10);
-    platform.OnStart = [&](const std::string&) { platform.Answer(0, 124, 13); };
+    platform.Answer(0, kReqGetPlaylistLength, 10);
+    platform.OnStart = [&](const std::string&) { platform.Answer(0, kReqGetPlaylistLength, 13); };
     const TRunResult result = RunWith(platform, "j d enqueue \"/music\" *.ogg");
     EXPECT_EQ(result.Output,
               "Adding 3 file(s) in \"/music\" matching \"*.ogg\" to playlist...\r\n");
@@ -267,10 +295,7 @@ TEST(Jarvet, UnreadablePlaylistDumpEndsInTheFailureReport) {
   TStringSink sink;
   const int status = RunOne("j /nonexistent/dir INFO", platform, sink, "jarvet.exe");
   EXPECT_EQ(status, 1);
-  EXPECT_TRUE(std::regex_match(
-      sink.Text,
-      std::regex("Exception EInOutError in module jarvet\\.exe at [0-9A-F]{8}\\.\nInvalid "
-                 "filename\\.\r\n")))
+  EXPECT_TRUE(IsFailureReport(sink.Text, "EInOutError", "Invalid filename\\.", "jarvet\\.exe"))
       << sink.Text;
 }
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "../tests/support/FakePlatform.h"
-#include "../tests/support/StringSink.h"
+#include "support/FakePlatform.h"
+#include "support/StringSink.h"
 #include "Jarvet.h"
 #include "PlayerProtocol.h"
 

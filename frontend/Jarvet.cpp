@@ -54,8 +54,11 @@ int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutp
     } catch (const EFailure&) {
       out.Discard();
     }
+    // The report is often about this very output (a full disk, a closed pipe): someone should
+    // still see it.
+    const std::string report = FailureReport(failure, moduleName);
     int ignored = 0;
-    sink.Write(FailureReport(failure, moduleName), ignored);
+    if (!sink.Write(report, ignored)) errors.Write(report, ignored);
     return 1;
   }
 }

@@ -17,7 +17,8 @@ struct TRawCommandLine {
 };
 
 // Writes the banner, or carries out one command; a failure that nothing handles is reported on
-// the sink and gives exit status 1. The newer commands report their problems on errors.
+// the sink (on errors, when the sink can't take it) and gives exit status 1. The newer commands
+// report their problems on errors.
 int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutputSink& errors,
               const std::string& moduleName);
 

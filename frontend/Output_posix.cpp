@@ -1,4 +1,4 @@
-// Standard output: POSIX.
+// Standard output and error: POSIX.
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,9 +12,9 @@ namespace {
 
 constexpr int kShortWrite = 101;  // nothing written: counted as a full disk
 
-class TStreamSink : public TOutputSink {
+class TDescriptorSink : public TOutputSink {
  public:
-  explicit TStreamSink(int fd) : Fd_(fd) {}
+  explicit TDescriptorSink(int fd) : Fd_(fd) {}
   bool Write(std::string_view data, int& errorCode) override {
     while (!data.empty()) {
       const ssize_t n = write(Fd_, data.data(), data.size());
@@ -40,12 +40,12 @@ class TStreamSink : public TOutputSink {
 }  // namespace
 
 TOutputSink& StandardOutput() {
-  static TStreamSink sink(STDOUT_FILENO);
+  static TDescriptorSink sink(STDOUT_FILENO);
   return sink;
 }
 
 TOutputSink& StandardError() {
-  static TStreamSink sink(STDERR_FILENO);
+  static TDescriptorSink sink(STDERR_FILENO);
   return sink;
 }
 

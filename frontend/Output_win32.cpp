@@ -1,4 +1,4 @@
-// Standard output and standard error: Win32.
+// Standard output and error: Win32.
 #include <windows.h>
 
 #include "Output.h"
@@ -10,12 +10,17 @@ namespace {
 
 constexpr int kShortWrite = 101;  // nothing written: counted as a full disk
 
-class TStreamSink : public TOutputSink {
+class TStdHandleSink : public TOutputSink {
  public:
-  explicit TStreamSink(DWORD stream) : Stream_(stream) {}
-
+  explicit TStdHandleSink(DWORD which) : Which_(which) {}
   bool Write(std::string_view data, int& errorCode) override {
-    HANDLE handle = GetStdHandle(Stream_);
+    const HANDLE handle = GetStdHandle(Which_);
+    // A process started without the handle has none; INVALID_HANDLE_VALUE is also the pseudo
+    // handle of the process itself, which nothing should be written to.
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+      errorCode = ERROR_INVALID_HANDLE;
+      return false;
+    }
     while (!data.empty()) {
       DWORD written = 0;
       if (!WriteFile(handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr)) {
@@ -42,7 +47,7 @@ class TStreamSink : public TOutputSink {
     std::size_t left = wide.size();
     while (left > 0) {
       DWORD written = 0;
-      if (!WriteConsoleW(GetStdHandle(Stream_), units, static_cast<DWORD>(left), &written,
+      if (!WriteConsoleW(GetStdHandle(Which_), units, static_cast<DWORD>(left), &written,
                          nullptr) ||
           written == 0) {
         errorCode = static_cast<int>(GetLastError());
@@ -56,22 +61,22 @@ class TStreamSink : public TOutputSink {
 
   bool IsTerminal() const override {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(Stream_), &mode) != 0;
+    return GetConsoleMode(GetStdHandle(Which_), &mode) != 0;
   }
 
  private:
-  DWORD Stream_;
+  DWORD Which_;
 };
 
 }  // namespace
 
 TOutputSink& StandardOutput() {
-  static TStreamSink sink(STD_OUTPUT_HANDLE);
+  static TStdHandleSink sink(STD_OUTPUT_HANDLE);
   return sink;
 }
 
 TOutputSink& StandardError() {
-  static TStreamSink sink(STD_ERROR_HANDLE);
+  static TStdHandleSink sink(STD_ERROR_HANDLE);
   return sink;
 }
 

@@ -12,10 +12,11 @@
 
 #include "CommandLine.h"
 #include "ControlCommands.h"
-#include "FakePlatform.h"
+#include "support/FailureReport.h"
+#include "support/FakePlatform.h"
 #include "FuzzSupport.h"
 #include "Jarvet.h"
-#include "StringSink.h"
+#include "support/StringSink.h"
 #include "Text.h"
 #include "PlayerProtocol.h"
 
@@ -27,7 +28,7 @@ constexpr char kDumpName[] = "winamp.m3u";
 constexpr char kTrackName[] = "track.mp3";
 constexpr std::size_t kMaxLines = 2;  // the banner; every command here writes one at most
 constexpr int kFailingWriteCode = 101;
-// FF 2147483647 is 429 million presses, all as told; the run is cut short well before that.
+// FF 2147483647 is 17280 presses; the run is cut short before that.
 constexpr std::size_t kMessageBudget = 5000;
 constexpr std::int32_t kMaxVolume = 255;
 
@@ -183,32 +184,10 @@ std::size_t WholeLines(std::string_view text) {
   return lines;
 }
 
-// "Exception <kind> in module jarvet at XXXXXXXX.\n<message>.\r\n"
+// Either failure, its message one line ending in a full stop.
 bool IsFailureReport(std::string_view text) {
-  const std::string_view lead = "Exception ";
-  if (text.substr(0, lead.size()) != lead) return false;
-  text.remove_prefix(lead.size());
-  bool known = false;
-  for (std::string_view kind : {"EInOutError", "EStringListError"}) {
-    if (text.substr(0, kind.size()) == kind) {
-      text.remove_prefix(kind.size());
-      known = true;
-      break;
-    }
-  }
-  const std::string_view module = " in module jarvet at ";
-  if (!known || text.substr(0, module.size()) != module) return false;
-  text.remove_prefix(module.size());
-  if (text.size() < 10) return false;
-  for (char c : text.substr(0, 8)) {
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
-  }
-  if (text.substr(8, 2) != ".\n") return false;
-  text.remove_prefix(10);
-  if (!EndsWithLineEnd(text)) return false;
-  const std::string_view message = text.substr(0, text.size() - 2);
-  return message.size() > 1 && message.back() == '.' &&
-         message.find_first_of("\r\n") == std::string_view::npos;
+  return testing::IsFailureReport(std::string(text), "E(InOutError|StringListError)",
+                                  "[^\r\n]+\\.", kModuleName);
 }
 
 // lineBreaksInTag: the playing file holds CR or LF bytes, which INFO shows as the tag has them.

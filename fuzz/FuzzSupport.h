@@ -14,6 +14,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "support/TempDir.h"
+
 namespace jarvet::fuzz {
 
 // libFuzzer records an abort as a crash and keeps the input that caused it.
@@ -76,27 +78,15 @@ inline bool EndsTrimmed(std::string_view text) {
 // for that, since every execution rewrites its files; else under the temporary directory.
 class TScratchDir {
  public:
-  TScratchDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string base = access("/dev/shm", W_OK) == 0            ? "/dev/shm"
-                             : tmp != nullptr && *tmp != '\0' ? tmp
-                                                               : "/tmp";
-    std::string pattern = base + "/jarvet-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp failed", __FILE__, __LINE__);
-    Path_ = pattern;
+  TScratchDir() : Temp_("jarvet-fuzz", access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "") {
+    if (!Temp_.Ok()) Fail("no scratch directory", __FILE__, __LINE__);
   }
-  ~TScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Path_, ignored);
-  }
-  TScratchDir(const TScratchDir&) = delete;
-  TScratchDir& operator=(const TScratchDir&) = delete;
 
-  const std::string& Path() const { return Path_; }
-  std::string File(const char* name) const { return Path_ + "/" + name; }
+  const std::string& Path() const { return Temp_.Path(); }
+  std::string File(const char* name) const { return Temp_.File(name); }
 
  private:
-  std::string Path_;
+  testing::TTempDir Temp_;
 };
 
 // Replaces the file's content; the readers under test take file names, not bytes.

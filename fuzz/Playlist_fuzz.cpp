@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "Failure.h"
 #include "FuzzSupport.h"
 #include "Text.h"

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <functional>
 
-#include "../tests/support/FakePlatform.h"
-#include "../tests/support/TempDir.h"
+#include "support/FakePlatform.h"
+#include "support/TempDir.h"
 #include "Failure.h"
 
 namespace jarvet {
@@ -30,37 +30,37 @@ TEST(WinampApi, EachOperationSendsItsMessage) {
     std::function<void(TWinampApi&)> Call;
     TSentMessage Expected;
   } cases[] = {
-      {[](TWinampApi& p) { p.CloseWinamp(); }, Command(40001)},
-      {[](TWinampApi& p) { p.ClearPlaylist(); }, Request(0, 101)},
-      {[](TWinampApi& p) { p.Play(); }, Command(40045)},
-      {[](TWinampApi& p) { p.Stop(); }, Command(40047)},
-      {[](TWinampApi& p) { p.Pause(); }, Command(40046)},
-      {[](TWinampApi& p) { p.NextTrack(); }, Command(40048)},
-      {[](TWinampApi& p) { p.PrevTrack(); }, Command(40044)},
-      {[](TWinampApi& p) { p.Forward5s(); }, Command(40148)},
-      {[](TWinampApi& p) { p.Rewind5s(); }, Command(40144)},
-      {[](TWinampApi& p) { p.SeekTo(90000); }, Request(90000, 106)},
-      {[](TWinampApi& p) { p.SetVolume(128); }, Request(128, 122)},
-      {[](TWinampApi& p) { p.VolumeUp(); }, Command(40058)},
-      {[](TWinampApi& p) { p.VolumeDown(); }, Command(40059)},
-      {[](TWinampApi& p) { p.SetPlaylistPos(3); }, Request(3, 121)},
-      {[](TWinampApi& p) { p.GetVersion(); }, Request(0, 0)},
-      {[](TWinampApi& p) { p.GetStatus(); }, Request(0, 104)},
-      {[](TWinampApi& p) { p.GetPosition(); }, Request(0, 105)},
-      {[](TWinampApi& p) { p.GetLength(); }, Request(1, 105)},
-      {[](TWinampApi& p) { p.GetBitrate(); }, Request(1, 126)},
-      {[](TWinampApi& p) { p.GetPlaylistPos(); }, Request(0, 125)},
-      {[](TWinampApi& p) { p.GetPlaylistLength(); }, Request(0, 124)},
-      {[](TWinampApi& p) { p.GetVolume(); }, Request(-666, 122)},
-      {[](TWinampApi& p) { p.GetShuffle(); }, Request(0, 250)},
-      {[](TWinampApi& p) { p.GetRepeat(); }, Request(0, 251)},
-      {[](TWinampApi& p) { p.SetShuffle(true); }, Request(1, 252)},
-      {[](TWinampApi& p) { p.SetRepeat(false); }, Request(0, 253)},
-      {[](TWinampApi& p) { p.FadeOut(); }, Command(40147)},
-      {[](TWinampApi& p) { p.GetPositionMs(); }, Request(0, 105)},
-      {[](TWinampApi& p) { p.JumpToTime(1234); }, Request(1234, 106)},
-      {[](TWinampApi& p) { p.GetPlayingFile(); }, Request(0, 3031)},
-      {[](TWinampApi& p) { p.GetPlayingTitle(); }, Request(0, 3034)},
+      {[](TWinampApi& p) { p.CloseWinamp(); }, TSentMessage{273, 40001, 0}},
+      {[](TWinampApi& p) { p.ClearPlaylist(); }, TSentMessage{1024, 0, 101}},
+      {[](TWinampApi& p) { p.Play(); }, TSentMessage{273, 40045, 0}},
+      {[](TWinampApi& p) { p.Stop(); }, TSentMessage{273, 40047, 0}},
+      {[](TWinampApi& p) { p.Pause(); }, TSentMessage{273, 40046, 0}},
+      {[](TWinampApi& p) { p.NextTrack(); }, TSentMessage{273, 40048, 0}},
+      {[](TWinampApi& p) { p.PrevTrack(); }, TSentMessage{273, 40044, 0}},
+      {[](TWinampApi& p) { p.Forward5s(); }, TSentMessage{273, 40148, 0}},
+      {[](TWinampApi& p) { p.Rewind5s(); }, TSentMessage{273, 40144, 0}},
+      {[](TWinampApi& p) { p.SeekTo(90000); }, TSentMessage{1024, 90000, 106}},
+      {[](TWinampApi& p) { p.SetVolume(128); }, TSentMessage{1024, 128, 122}},
+      {[](TWinampApi& p) { p.VolumeUp(); }, TSentMessage{273, 40058, 0}},
+      {[](TWinampApi& p) { p.VolumeDown(); }, TSentMessage{273, 40059, 0}},
+      {[](TWinampApi& p) { p.SetPlaylistPos(3); }, TSentMessage{1024, 3, 121}},
+      {[](TWinampApi& p) { p.GetVersion(); }, TSentMessage{1024, 0, 0}},
+      {[](TWinampApi& p) { p.GetStatus(); }, TSentMessage{1024, 0, 104}},
+      {[](TWinampApi& p) { p.GetPosition(); }, TSentMessage{1024, 0, 105}},
+      {[](TWinampApi& p) { p.GetLength(); }, TSentMessage{1024, 1, 105}},
+      {[](TWinampApi& p) { p.GetBitrate(); }, TSentMessage{1024, 1, 126}},
+      {[](TWinampApi& p) { p.GetPlaylistPos(); }, TSentMessage{1024, 0, 125}},
+      {[](TWinampApi& p) { p.GetPlaylistLength(); }, TSentMessage{1024, 0, 124}},
+      {[](TWinampApi& p) { p.GetVolume(); }, TSentMessage{1024, -666, 122}},
+      {[](TWinampApi& p) { p.GetShuffle(); }, TSentMessage{1024, 0, 250}},
+      {[](TWinampApi& p) { p.GetRepeat(); }, TSentMessage{1024, 0, 251}},
+      {[](TWinampApi& p) { p.SetShuffle(true); }, TSentMessage{1024, 1, 252}},
+      {[](TWinampApi& p) { p.SetRepeat(false); }, TSentMessage{1024, 0, 253}},
+      {[](TWinampApi& p) { p.FadeOut(); }, TSentMessage{273, 40147, 0}},
+      {[](TWinampApi& p) { p.GetPositionMs(); }, TSentMessage{1024, 0, 105}},
+      {[](TWinampApi& p) { p.JumpToTime(1234); }, TSentMessage{1024, 1234, 106}},
+      {[](TWinampApi& p) { p.GetPlayingFile(); }, TSentMessage{1024, 0, 3031}},
+      {[](TWinampApi& p) { p.GetPlayingTitle(); }, TSentMessage{1024, 0, 3034}},
   };
   for (const auto& c : cases) {
     platform.Sent.clear();
@@ -164,12 +164,12 @@ TEST(WinampApi, FilesAreEnqueuedWideFromVersion5On) {
 TEST(WinampApi, QueriesAnswerThePlayersFigures) {
   TFakePlatform platform;
   TWinampApi player(platform, "dir");
-  platform.Answer(0, 0, 0x5666);
-  platform.Answer(0, 125, 7);
-  platform.Answer(0, 124, 12);
-  platform.Answer(1, 126, 128);
-  platform.Answer(0, 105, 83456);
-  platform.Answer(1, 105, -1);
+  platform.Answer(0, kReqGetVersion, 0x5666);
+  platform.Answer(0, kReqGetPlaylistPos, 7);
+  platform.Answer(0, kReqGetPlaylistLength, 12);
+  platform.Answer(1, kReqGetInfo, 128);
+  platform.Answer(0, kReqGetOutputTime, 83456);
+  platform.Answer(1, kReqGetOutputTime, -1);
   EXPECT_EQ(player.GetVersion(), 0x5666);
   EXPECT_EQ(player.GetPlaylistPos(), 7);
   EXPECT_EQ(player.GetPlaylistLength(), 12);
@@ -178,7 +178,7 @@ TEST(WinampApi, QueriesAnswerThePlayersFigures) {
   EXPECT_EQ(player.GetLength(), "-1");
   player.PositionAsTime = true;
   player.LengthAsTime = true;
-  platform.Answer(1, 105, 245);
+  platform.Answer(1, kReqGetOutputTime, 245);
   EXPECT_EQ(player.GetPosition(), "01:23");
   EXPECT_EQ(player.GetLength(), "04:05");
 }
@@ -192,7 +192,7 @@ TEST(WinampApi, StatusNamesComeFromTheLow16Bits) {
   TFakePlatform platform;
   TWinampApi player(platform, "dir");
   for (const auto& c : cases) {
-    platform.Answer(0, 104, c.Answer);
+    platform.Answer(0, kReqGetStatus, c.Answer);
     EXPECT_EQ(player.GetStatus(), c.Name) << c.Answer;
   }
 }
@@ -322,11 +322,11 @@ TEST_F(GetPlaylistTest, AppendsTheDumpAfterAskingForIt) {
   list.Add("before");
   // The dump must be written by the player before it is read.
   Platform.OnMessage = [&](const TSentMessage& m) {
-    if (m == Request(0, 120)) WriteDump("#EXTM3U\r\n/m/a.mp3\r\n/m/b.mp3\r\n");
+    if (m == Request(0, kReqWritePlaylist)) WriteDump("#EXTM3U\r\n/m/a.mp3\r\n/m/b.mp3\r\n");
   };
   player.GetPlaylist(list);
   player.GetPlaylist(list);
-  EXPECT_EQ(Platform.CountOf(Request(0, 120)), 2u);
+  EXPECT_EQ(Platform.CountOf(Request(0, kReqWritePlaylist)), 2u);
   ASSERT_EQ(list.Count(), 5);
   EXPECT_EQ(list.Get(0), "before");
   EXPECT_EQ(list.Get(1), "/m/a.mp3");

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds everything in build/.
+# Configures and builds everything in build/. Installs nothing: scripts/setup.sh does that.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default

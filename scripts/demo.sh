@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Builds jarvet and shows it at work against the simulated player in a temporary directory.
+# Installs what is missing (scripts/setup.sh), builds jarvet and shows it at work against the
+# simulated player in a temporary directory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh >/dev/null
+scripts/setup.sh
+echo "Building jarvet, the simulated player and the tests in build/ (a minute or two the first"
+echo "time, with 2 cores; only what changed after that)..."
+# The build's own progress, one line a finished target, instead of every compiler call.
+cmake --preset default >/dev/null
+cmake --build --preset default | grep --line-buffered -E '^\[ *[0-9]+%\] Built target' || {
+  echo "The build failed; scripts/build.sh shows why." >&2
+  exit 1
+}
+echo
 root=$(pwd)
 demo=$(mktemp -d /tmp/jarvet-demo-XXXXXX)
 export JARVET_WINDOW_DIR="$demo/windows"
@@ -27,9 +37,12 @@ body=$(printf "$frames" | wc -c)
   printf "$(printf '\\x%02x\\x%02x' $((body >> 7 & 127)) $((body & 127)))$frames"
   head -c 4000 /dev/zero; } > "$demo/Song.mp3"
 
+echo "Starting the simulated player in $demo, with three tracks, the second tagged:"
 "$demo/winamp.exe" --entry "/music/Intro.mp3|95|Intro" --entry "$demo/Song.mp3|245|Song" \
-  --entry "/music/Outro.mp3|180|Outro" --status playing --time 20000 --bitrate 192 &
+  --entry "/music/Outro.mp3|180|Outro" --status playing --time 20000 --bitrate 192 \
+  --journal "$demo/journal.log" &
 for _ in $(seq 50); do [ -S "$JARVET_WINDOW_DIR/Winamp v1.x" ] && break; sleep 0.1; done
+echo
 
 run() {
   printf '$ jarvet %s\n' "$*"
@@ -46,6 +59,7 @@ run PAUSE
 run PAUSE
 run SETVOL 200
 run VOLUP 3
+echo "# the list file for ENQUEUE, written first:"
 printf '#EXTM3U\r\n/music/Bonus 1.mp3\r\n/music/Bonus 2.mp3\r\n' > /tmp/winamp.m3u
 run ENQUEUE '"/music" Bonus*.mp3'
 run NEXT

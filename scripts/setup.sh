@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, where a fresh Debian machine lacks it, and any further
-# Debian packages named as arguments.
+# Installs with apt-get what building and testing need, and any further Debian packages named as
+# arguments, where this machine lacks them; says what it installs.
 set -euo pipefail
 # TagLib is the reference the track-tag readers are compared with in the tests.
 packages=(cmake g++ make libgtest-dev libgmock-dev pkg-config libtag1-dev "$@")
@@ -9,6 +9,7 @@ for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  echo "scripts/setup.sh: installing with apt-get: ${missing[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -q

@@ -13,7 +13,7 @@ namespace jarvet::simplayer {
 const char kUsage[] =
     "usage: winamp.exe [options] [/ADD] [FILE]\n"
     "  --dir DIR                  player directory (default: the executable's directory)\n"
-    "  --journal PATH             message journal (default: DIR/journal.log)\n"
+    "  --journal PATH             appends every message received to PATH (default: none)\n"
     "  --entry PATH[|SECONDS[|TITLE]]\n"
     "                             a playlist entry, in order; repeatable\n"
     "  --position N               0-based current entry\n"
@@ -30,7 +30,6 @@ const char kUsage[] =
 
 namespace {
 
-constexpr char kJournalName[] = "/journal.log";
 
 // PATH|SECONDS|TITLE, the last two optional.
 std::optional<TEntry> ParseEntry(const std::string& text) {
@@ -87,6 +86,12 @@ std::optional<std::int32_t> ParseInt(const std::string& text, bool hex) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(value);
+}
+
+std::string StartMessage(const std::string& window, const TOptions& options) {
+  return "winamp.exe: serving the window " + window + " for the player directory " +
+         options.State.Directory + ", journal " +
+         (options.JournalPath.empty() ? std::string("none") : options.JournalPath) + "\n";
 }
 
 std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
@@ -155,7 +160,6 @@ std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
     options.State.Position = *position;
   }
   options.State.Directory = directory ? *directory : defaultDirectory;
-  if (options.JournalPath.empty()) options.JournalPath = options.State.Directory + kJournalName;
   return std::nullopt;
 }
 

@@ -19,6 +19,10 @@ struct TOptions {
   std::optional<std::string> File;
 };
 
+// What the player says when it starts serving: its window (where it is), its player directory and
+// its journal, so that the one who started it knows what to point jarvet at.
+std::string StartMessage(const std::string& window, const TOptions& options);
+
 // Decimal, or hexadecimal after 0x when hex is allowed; the whole text must read.
 std::optional<std::int32_t> ParseInt(const std::string& text, bool hex = false);
 

@@ -17,7 +17,7 @@ TEST(SimPlayerOptions, ReadsTheStateAndTheFile) {
   TOptions options;
   ASSERT_EQ(Parse({"--entry", "/m/a.mp3|61|Song A", "--entry", "/m/b.mp3", "--position", "1",
                    "--status", "paused", "--time", "5000", "--volume", "255", "--version",
-                   "0x5094", "/add", "list.m3u"},
+                   "0x5094", "--journal", "/j/journal.log", "/add", "list.m3u"},
                   options),
             std::nullopt);
   ASSERT_EQ(options.State.Entries.size(), 2u);
@@ -32,11 +32,14 @@ TEST(SimPlayerOptions, ReadsTheStateAndTheFile) {
   EXPECT_TRUE(options.Add);
   EXPECT_EQ(options.File, "list.m3u");
   EXPECT_EQ(options.State.Directory, "/player");
-  EXPECT_EQ(options.JournalPath, "/player/journal.log");
+  EXPECT_EQ(options.JournalPath, "/j/journal.log");
 
   TOptions empty;  // position 0 of an empty playlist, and the directory given
   ASSERT_EQ(Parse({"--position", "0", "--dir", "/d"}, empty), std::nullopt);
   EXPECT_EQ(empty.State.Directory, "/d");
+  EXPECT_EQ(empty.JournalPath, "") << "a journal only where asked for";
+  EXPECT_EQ(StartMessage("W", empty),
+            "winamp.exe: serving the window W for the player directory /d, journal none\n");
   EXPECT_EQ(empty.File, std::nullopt);
 }
 

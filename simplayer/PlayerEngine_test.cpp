@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <sstream>
 
 #include "PlayerProtocol.h"
+#include "support/JournalLines.h"
+#include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 namespace fs = std::filesystem;
 
@@ -28,10 +34,9 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 class PlayerEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Dir = fs::temp_directory_path() / ("simplayer-test-" + std::to_string(std::random_device{}()));
-    fs::create_directories(Dir);
+    ASSERT_TRUE(Temp_.Ok());
+    Dir = Temp_.Path();
   }
-  void TearDown() override { fs::remove_all(Dir); }
 
   // Three entries, the second current, playing 83.456 s into it.
   TPlayerState ThreeEntries(TStatus status = TStatus::Playing) const {
@@ -47,6 +52,9 @@ class PlayerEngineTest : public ::testing::Test {
   }
 
   fs::path Dir;
+
+ private:
+  jarvet::testing::TTempDir Temp_{"simplayer-test"};
 };
 
 std::int32_t Ask(TPlayerEngine& engine, std::int32_t wParam, std::int32_t request) {
@@ -258,14 +266,17 @@ TEST_F(PlayerEngineTest, HandOverOpensOrAddsAList) {
 
 TEST_F(PlayerEngineTest, JournalsEveryMessageAsItArrives) {
   const fs::path journal = Dir / "journal.log";
-  WriteBytes(journal, "1024 0 0\n");  // an earlier run's
+  WriteBytes(journal, JournalRequest(0, kReqGetVersion) + "\n");  // an earlier run's
   TPlayerEngine engine(ThreeEntries(), journal.string());
   engine.HandleMessage(kWmCommand, kCmdForward5s, 0);
   engine.HandleMessage(kWmUser, -5, kReqJumpToTime);
   engine.HandOver(kCopyDataAdd, "/tmp/a b.m3u");
   engine.HandleMessage(12, 3, 4);
   EXPECT_EQ(ReadBytes(journal),
-            "1024 0 0\n273 40148 0\n1024 -5 106\n74 1 12 /tmp/a b.m3u\n12 3 4\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalCommand(kCmdForward5s),
+                   JournalRequest(-5, kReqJumpToTime),
+                   JournalLine(kWmCopyData, kCopyDataAdd, 12) + " /tmp/a b.m3u",
+                   JournalLine(12, 3, 4)}));
 }
 
 }  // namespace

@@ -208,6 +208,7 @@ int BecomePlayer(const TOptions& options, const std::string& windowDir,
                  std::strerror(errno));
     return kFailureStatus;
   }
+  std::fputs(StartMessage("\"" + std::string(address.sun_path) + "\"", options).c_str(), stderr);
   SignalReady();
   if (options.Frozen) {
     StayFrozen(waitMask);

@@ -23,18 +23,24 @@
 
 #include "PlayerProtocol.h"
 #include "WindowWire_posix.h"
+#include "support/JournalLines.h"
+#include "support/TempDir.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 constexpr int kWaitMs = 10000;
 
 class SimPlayerProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/simplayer-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
+    ASSERT_TRUE(Temp_.Ok());
+    Dir = Temp_.Path();
     WindowDir = Dir + "/windows";  // left for the player to create
     ASSERT_EQ(symlink(SIMPLAYER_PROGRAM, (Dir + "/winamp.exe").c_str()), 0);
   }
@@ -43,7 +49,6 @@ class SimPlayerProcessTest : public ::testing::Test {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
-    std::system(("rm -rf '" + Dir + "'").c_str());
   }
 
   // Starts DIR/winamp.exe and returns once it has closed the ready descriptor or exited; -1 when
@@ -63,6 +68,8 @@ class SimPlayerProcessTest : public ::testing::Test {
       if (chdir(workDir.c_str()) != 0) _exit(127);
       setenv(kReadyFdVariable, readyFd.c_str(), 1);
       setenv(kWindowDirVariable, WindowDir.c_str(), 1);
+      const int errors = open((Dir + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+      if (errors >= 0) dup2(errors, STDERR_FILENO);
       execv(argv[0], argv.data());
       _exit(127);
     }
@@ -114,15 +121,22 @@ class SimPlayerProcessTest : public ::testing::Test {
   std::string Dir;
   std::string WindowDir;
   std::vector<pid_t> Started;
+
+ private:
+  jarvet::testing::TTempDir Temp_{"simplayer-process"};
 };
 
 TEST_F(SimPlayerProcessTest, ServesClientsTakesAHandOverAndCloses) {
   const pid_t player = Start({"--entry", "/m/a.mp3|245|A", "--entry", "/m/b.mp3", "--position", "1",
-                              "--status", "paused", "--time", "1500", "--version", "0x1234"});
+                              "--status", "paused", "--time", "1500", "--version", "0x1234",
+                              "--journal", Dir + "/journal.log"});
   ASSERT_GT(player, 0);
   struct stat info {};
   ASSERT_EQ(stat(WindowDir.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(ReadFile(Dir + "/stderr.log"),
+            "winamp.exe: serving the window \"" + WindowPath() + "\" for the player directory " +
+                Dir + ", journal " + Dir + "/journal.log\n");
 
   const int controller = Connect();
   ASSERT_GE(controller, 0) << "ready means the window takes messages";
@@ -162,11 +176,13 @@ TEST_F(SimPlayerProcessTest, ServesClientsTakesAHandOverAndCloses) {
 
   const std::string listPath = Dir + "/list.m3u";
   EXPECT_EQ(ReadFile(Dir + "/journal.log"),
-            "1024 0 0\n1024 0 104\n1024 0 105\n1024 1 105\n1024 1 126\n"
-            "74 1 " +
-                std::to_string(listPath.size()) + " " + listPath +
-                "\n"
-                "1024 0 124\n1024 0 120\n273 40001 0\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalRequest(0, kReqGetStatus),
+                   JournalRequest(0, kReqGetOutputTime), JournalRequest(1, kReqGetOutputTime),
+                   JournalRequest(1, kReqGetInfo),
+                   JournalLine(kWmCopyData, kCopyDataAdd, static_cast<std::int32_t>(listPath.size())) +
+                       " " + listPath,
+                   JournalRequest(0, kReqGetPlaylistLength), JournalRequest(0, kReqWritePlaylist),
+                   JournalCommand(kCmdClose)}));
 }
 
 TEST_F(SimPlayerProcessTest, BecomesThePlayerOverAStaleWindowAndStopsOnSigterm) {

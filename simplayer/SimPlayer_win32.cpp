@@ -151,6 +151,7 @@ int BecomePlayer(const TOptions& options) {
           "winamp.exe: cannot open the window: error " + std::to_string(GetLastError()) + "\n");
     return kFailureStatus;
   }
+  Print(STD_ERROR_HANDLE, StartMessage("of class \"" + std::string(kPlayerWindowClass) + "\"", options));
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

@@ -8,12 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "support/JournalLines.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 #include "PlayerProtocol.h"
 
 namespace jarvet::simplayer {
 namespace {
+
+using testing::JournalCommand;
+using testing::JournalLine;
+using testing::JournalRequest;
+using testing::Lines;
 
 constexpr UINT kAnswerTimeoutMs = 10000;
 
@@ -64,7 +70,8 @@ class SimPlayerWindowTest : public ::testing::Test {
 
 TEST_F(SimPlayerWindowTest, ServesMessagesTakesAHandOverAndCloses) {
   ASSERT_GT(Start({"--entry", "C:\\m\\a.mp3|245|A", "--entry", "C:\\m\\b.mp3", "--position", "1",
-                   "--status", "paused", "--time", "1500", "--version", "0x1234"}),
+                   "--status", "paused", "--time", "1500", "--version", "0x1234", "--journal",
+                   Dir.File("journal.log")}),
             0);
   const HWND window = FindWindowA(kPlayerWindowClass, nullptr);
   ASSERT_NE(window, nullptr) << "ready means the window takes messages";
@@ -111,11 +118,14 @@ TEST_F(SimPlayerWindowTest, ServesMessagesTakesAHandOverAndCloses) {
 
   const std::string listPath = Dir.File("list.m3u");
   EXPECT_EQ(ReadFile(Dir.File("journal.log")),
-            "1024 0 0\n1024 0 104\n1024 0 105\n1024 1 105\n1024 1 126\n1024 -1 121\n1024 0 125\n"
-            "74 1 " +
-                std::to_string(listPath.size()) + " " + listPath +
-                "\n"
-                "1024 0 124\n1024 0 120\n273 40001 0\n");
+            Lines({JournalRequest(0, kReqGetVersion), JournalRequest(0, kReqGetStatus),
+                   JournalRequest(0, kReqGetOutputTime), JournalRequest(1, kReqGetOutputTime),
+                   JournalRequest(1, kReqGetInfo), JournalRequest(-1, kReqSetPlaylistPos),
+                   JournalRequest(0, kReqGetPlaylistPos),
+                   JournalLine(kWmCopyData, kCopyDataAdd, static_cast<std::int32_t>(listPath.size())) +
+                       " " + listPath,
+                   JournalRequest(0, kReqGetPlaylistLength), JournalRequest(0, kReqWritePlaylist),
+                   JournalCommand(kCmdClose)}));
 }
 
 TEST_F(SimPlayerWindowTest, OpensItsOwnListAndRefusesABadCommandLine) {

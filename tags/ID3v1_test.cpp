@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/DeniedFile.h"
-#include "../tests/support/TempDir.h"
+#include "support/DeniedFile.h"
+#include "support/TempDir.h"
 #include "CodePage.h"
 
 namespace jarvet {

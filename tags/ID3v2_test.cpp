@@ -13,11 +13,14 @@
 
 #include "CodePage.h"
 #include "ID3v2Frames.h"
+#include "support/TagBytes.h"
+#include "support/TempDir.h"
 
 namespace jarvet {
 namespace {
 
 using namespace id3v2;
+using namespace testing;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -38,38 +41,6 @@ std::string Le(std::u16string_view text) { return Utf16(text, false); }
 std::string Be(std::u16string_view text) { return Utf16(text, true); }
 std::string L1(std::string_view text) { return '\0' + std::string(text); }
 
-std::string BigEndian(std::size_t value, int bytes) {
-  std::string out;
-  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) out += char(value >> shift & 0xFF);
-  return out;
-}
-
-std::string Syncsafe(std::size_t value) {
-  return {char(value >> 21 & 0x7F), char(value >> 14 & 0x7F), char(value >> 7 & 0x7F),
-          char(value & 0x7F)};
-}
-
-// A frame as version 2, 3 or 4 writes it; sizeField replaces the size the version would write.
-std::string Frame(int version, std::string_view id, std::string_view data, char formatFlags = 0,
-                  std::string sizeField = "") {
-  if (version == 2) return std::string(id) + BigEndian(data.size(), 3) + std::string(data);
-  if (sizeField.empty()) {
-    sizeField = version == 4 ? Syncsafe(data.size()) : BigEndian(data.size(), 4);
-  }
-  return std::string(id) + sizeField + '\0' + formatFlags + std::string(data);
-}
-
-std::string Tag(int version, std::string_view body, char flags = 0, std::size_t padding = 16) {
-  return "ID3"s + char(version) + '\0' + flags + Syncsafe(body.size() + padding) +
-         std::string(body) + std::string(padding, '\0');
-}
-
-std::string Unsynchronise(std::string_view data) {
-  std::string out;
-  for (char c : data) out += c == '\xFF' ? "\xFF\0"s : std::string(1, c);
-  return out;
-}
-
 // Every field after the tag header's, for comparing whole results.
 std::vector<std::string> Fields(const TID3v2& t) {
   return {t.Title,   t.Artist,   t.Album,     std::to_string(t.Track), t.Year,     t.Genre,
@@ -87,10 +58,14 @@ std::vector<std::string> Told(std::string_view utf8) {
   return fields;
 }
 
+const TTempDir& Scratch() {
+  static const TTempDir dir("jarvet-id3v2");
+  return dir;
+}
+
 fs::path TempPath() {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return fs::temp_directory_path() /
-         ("jarvet-id3v2-"s + test->test_suite_name() + "-" + test->name() + ".mp3");
+  return Scratch().File(test->test_suite_name() + "-"s + test->name() + ".mp3");
 }
 
 bool LoadBytes(TID3v2& tag, const std::string& bytes) {
@@ -197,8 +172,9 @@ TEST(ID3v2Rules, FieldDerivations) {
 
 TEST(ID3v2Load, EndStates) {
   TID3v2 tag;
-  EXPECT_FALSE(tag.Load((fs::temp_directory_path() / "jarvet-id3v2-missing.mp3").string()));
-  EXPECT_FALSE(tag.Load(fs::temp_directory_path().string()));
+  ASSERT_TRUE(Scratch().Ok());
+  EXPECT_FALSE(tag.Load(Scratch().File("missing.mp3")));
+  EXPECT_FALSE(tag.Load(Scratch().Path()));
   EXPECT_FALSE(LoadBytes(tag, "ID3\3\0\0\0\0\0"s));
   EXPECT_FALSE(tag.TagFound);
 

@@ -11,7 +11,7 @@
 
 #include "ByteSource.h"
 #include "TagText.h"
-#include "TrackTagBytes.h"
+#include "support/TrackTagBytes.h"
 
 namespace jarvet::tags {
 namespace {

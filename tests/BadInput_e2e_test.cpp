@@ -5,10 +5,10 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include "PlayerProtocol.h"
+#include "support/FailureReport.h"
 #include "support/PlayerFixture.h"
 #include "support/TagBytes.h"
 
@@ -28,11 +28,6 @@ class BadInputTest : public PlayerFixture {
     return Strings(journal.begin() + static_cast<long>(std::min(first, journal.size())),
                    journal.end());
   }
-  static bool IsReport(const std::string& output, const std::string& message) {
-    return std::regex_match(output, std::regex("Exception EInOutError in module jarvet(\\.exe)? "
-                                               "at [0-9A-F]{8}\\.\n" +
-                                               message + "\r\n"));
-  }
 };
 
 TEST_F(BadInputTest, NumbersAtAndBeyondThe32BitLimits) {
@@ -46,20 +41,20 @@ TEST_F(BadInputTest, NumbersAtAndBeyondThe32BitLimits) {
       {{"SETVOL", "4294967551"}, "", {}},  // 2^32 + 255: no wrap-around to 255
       {{"SETVOL", "xFFFFFFFF"}, "", {}},   // -1
       {{"SETVOL", "x1000000FF"}, "", {}},  // nine significant digits
-      {{"SETVOL", "x0000000FF"}, "Setting volume to 255\r\n", {"1024 255 122"}},
+      {{"SETVOL", "x0000000FF"}, "Setting volume to 255\r\n", {JournalRequest(255, kReqSetVolume)}},
       {{"SETVOL", "-2147483649"}, "", {}},
-      {{"SKIPTO", "2147483647"}, "", {"1024 0 124"}},
+      {{"SKIPTO", "2147483647"}, "", {JournalRequest(0, kReqGetPlaylistLength)}},
       {{"SKIPTO", "4294967297"}, "", {}},  // 2^32 + 1: not track 1
       {{"SKIPTO", "-2147483648"}, "", {}},
-      {{"SEEK", "2147483"}, "Seeking to 2147483 s\r\n", {"1024 2147483000 106"}},
-      {{"SEEK", "0:2147483"}, "Seeking to 0:2147483 s\r\n", {"1024 2147483000 106"}},
+      {{"SEEK", "2147483"}, "Seeking to 2147483 s\r\n", {JournalRequest(2147483000, kReqJumpToTime)}},
+      {{"SEEK", "0:2147483"}, "Seeking to 0:2147483 s\r\n", {JournalRequest(2147483000, kReqJumpToTime)}},
       {{"SEEK", "2147484"}, "", {}},  // its milliseconds leave the 32-bit range
       {{"SEEK", "35791394:7"}, "", {}},
       {{"SEEK", "-2147483648:0"}, "", {}},
       {{"SEEK", "2147483648"}, "", {}},
-      {{"FF", "-2147483648"}, "Fast forwarding -2147483648 s\r\n", {"273 40148 0"}},
+      {{"FF", "-2147483648"}, "Fast forwarding -2147483648 s\r\n", {JournalCommand(kCmdForward5s)}},
       {{"FF", "2147483648"}, "", {}},
-      {{"REW", "x80000000"}, "Rewinding x80000000 s\r\n", {"273 40144 0"}},
+      {{"REW", "x80000000"}, "Rewinding x80000000 s\r\n", {JournalCommand(kCmdRewind5s)}},
       {{"VOLUP", "-2147483648"}, "Increasing volume by -2147483648 units\r\n", {}},
       {{"VOLDOWN", "2147483648"}, "", {}},
   };
@@ -89,11 +84,27 @@ TEST_F(BadInputTest, PlayerAnswersAtThe32BitLimits) {
             "Winamp now playing: 3. Song (35791:23/35791394:07) @ -2147483648 kbps.\r\n");
 }
 
+// Standard output that takes nothing, or is not there at all: the run's line fails, the report
+// goes to standard error, and the player received the command and nothing else.
+TEST_F(BadInputTest, OutputThatCannotBeWrittenIsReportedOnStandardError) {
+  StartWithFourTracks();
+  for (const char* output : {kUnwritableOutput, kMissingOutput}) {
+    const std::size_t before = Journal().size();
+    const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir, "STOP"}, output);
+    EXPECT_EQ(result.Status, 1) << output;
+    EXPECT_TRUE(IsFailureReport(result.Errors, "EInOutError", "[^\r\n]+")) << output << ": " << result.Errors;
+    EXPECT_EQ(JournalFrom(before), Strings{JournalCommand(kCmdStop)}) << output;
+  }
+  const TProcessResult written = Jarvet({"STOP"});
+  EXPECT_EQ(written.Output, "Playback stopped\r\n");
+  EXPECT_EQ(written.Errors, "") << "nothing on standard error while standard output takes it";
+}
+
 TEST_F(BadInputTest, DumpThatIsADirectoryIsReported) {
   std::filesystem::create_directory(std::filesystem::path(Dir) / "winamp.m3u");
   const TProcessResult result = Jarvet({"INFO"});
   EXPECT_EQ(result.Status, 1);
-  EXPECT_TRUE(IsReport(result.Output, "File access denied\\.")) << result.Output;
+  EXPECT_TRUE(IsFailureReport(result.Output, "EInOutError", "File access denied\\.")) << result.Output;
 }
 
 // The player closes, as its user may close it, while a run is pressing its button: the rest of
@@ -102,7 +113,7 @@ TEST_F(BadInputTest, PlayerThatExitsInTheMiddleOfARun) {
   StartWithFourTracks();
   const auto pressed = [this] {
     for (const std::string& line : Journal()) {
-      if (line == "273 40148 0") return true;
+      if (line == JournalCommand(kCmdForward5s)) return true;
     }
     return false;
   };
@@ -114,7 +125,7 @@ TEST_F(BadInputTest, PlayerThatExitsInTheMiddleOfARun) {
     SendToPlayer(kWmCommand, kCmdClose, 0);
   });
   const auto start = std::chrono::steady_clock::now();
-  const TProcessResult result = Jarvet({"FF", "1000000"});  // 200000 presses
+  const TProcessResult result = Jarvet({"FF", "1000000"});  // 17280 presses, the most there are
   const auto took = std::chrono::steady_clock::now() - start;
   closer.join();
   EndProcess(PlayerProcess);
@@ -123,9 +134,9 @@ TEST_F(BadInputTest, PlayerThatExitsInTheMiddleOfARun) {
   EXPECT_EQ(result.Status, 0);
   EXPECT_EQ(result.Output, "Fast forwarding 1000000 s\r\n");
   std::size_t presses = 0;
-  for (const std::string& line : Journal()) presses += line == "273 40148 0" ? 1 : 0;
+  for (const std::string& line : Journal()) presses += line == JournalCommand(kCmdForward5s) ? 1 : 0;
   EXPECT_GT(presses, 0u);
-  EXPECT_LT(presses, 200000u) << "the player was gone before the run ended";
+  EXPECT_LT(presses, 17280u) << "the player was gone before the run ended";
   EXPECT_LT(took, std::chrono::seconds(30));
 }
 

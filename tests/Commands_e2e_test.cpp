@@ -17,7 +17,7 @@ class CommandsTest : public PlayerFixture {
                  "20000", "--volume", "100"});
   }
   std::int32_t Ask(std::int32_t wParam, std::int32_t request) const {
-    return SendToPlayer(1024, wParam, request);
+    return SendToPlayer(kWmUser, wParam, request);
   }
 };
 
@@ -28,26 +28,26 @@ TEST_F(CommandsTest, EachCommandReachesThePlayer) {
     const char* Output;
     Strings Journal;  // what the player received for this run
   } cases[] = {
-      {{"VERSION"}, "22118\r\n", {"1024 0 0"}},
-      {{"pos"}, "0\r\n", {"1024 0 125"}},
-      {{"FF", "12"}, "Fast forwarding 12 s\r\n", {"273 40148 0", "273 40148 0"}},
-      {{"REW"}, "Rewinding 5 s\r\n", {"273 40144 0"}},
-      {{"SEEK", "1:30"}, "Seeking to 1:30 s\r\n", {"1024 90000 106"}},
-      {{"SETVOL", "x80"}, "Setting volume to 128\r\n", {"1024 128 122"}},
-      {{"VOLUP", "2"}, "Increasing volume by 2 units\r\n", {"273 40058 0", "273 40058 0"}},
-      {{"VOLDOWN"}, "Decreasing volume by 1 units\r\n", {"273 40059 0"}},
-      {{"PAUSE"}, "Playback paused\r\n", {"273 40046 0", "1024 0 104"}},
-      {{"Pause"}, "Playback resumed\r\n", {"273 40046 0", "1024 0 104"}},
-      {{"NEXT"}, "Skipping to next track\r\n", {"273 40048 0"}},
-      {{"PREV"}, "Skipping to previous track\r\n", {"273 40044 0"}},
-      {{"SKIPTO", "4"}, "Skipping to track 4\r\n", {"1024 0 124", "1024 3 121", "273 40045 0"}},
-      {{"SKIPTO", "5"}, "", {"1024 0 124"}},
+      {{"VERSION"}, "22118\r\n", {JournalRequest(0, kReqGetVersion)}},
+      {{"pos"}, "0\r\n", {JournalRequest(0, kReqGetPlaylistPos)}},
+      {{"FF", "12"}, "Fast forwarding 12 s\r\n", {JournalCommand(kCmdForward5s), JournalCommand(kCmdForward5s)}},
+      {{"REW"}, "Rewinding 5 s\r\n", {JournalCommand(kCmdRewind5s)}},
+      {{"SEEK", "1:30"}, "Seeking to 1:30 s\r\n", {JournalRequest(90000, kReqJumpToTime)}},
+      {{"SETVOL", "x80"}, "Setting volume to 128\r\n", {JournalRequest(128, kReqSetVolume)}},
+      {{"VOLUP", "2"}, "Increasing volume by 2 units\r\n", {JournalCommand(kCmdVolumeUp), JournalCommand(kCmdVolumeUp)}},
+      {{"VOLDOWN"}, "Decreasing volume by 1 units\r\n", {JournalCommand(kCmdVolumeDown)}},
+      {{"PAUSE"}, "Playback paused\r\n", {JournalCommand(kCmdPause), JournalRequest(0, kReqGetStatus)}},
+      {{"Pause"}, "Playback resumed\r\n", {JournalCommand(kCmdPause), JournalRequest(0, kReqGetStatus)}},
+      {{"NEXT"}, "Skipping to next track\r\n", {JournalCommand(kCmdNextTrack)}},
+      {{"PREV"}, "Skipping to previous track\r\n", {JournalCommand(kCmdPrevTrack)}},
+      {{"SKIPTO", "4"}, "Skipping to track 4\r\n", {JournalRequest(0, kReqGetPlaylistLength), JournalRequest(3, kReqSetPlaylistPos), JournalCommand(kCmdPlay)}},
+      {{"SKIPTO", "5"}, "", {JournalRequest(0, kReqGetPlaylistLength)}},
       {{"SKIPTO", "0"}, "", {}},
-      {{"STOP"}, "Playback stopped\r\n", {"273 40047 0"}},
-      {{"play"}, "Playing...\r\n", {"273 40045 0"}},
+      {{"STOP"}, "Playback stopped\r\n", {JournalCommand(kCmdStop)}},
+      {{"play"}, "Playing...\r\n", {JournalCommand(kCmdPlay)}},
       {{"SEEK", "1:2:3"}, "", {}},
       {{"NOSUCH", "1"}, "", {}},
-      {{"CLEAR"}, "Clearing playlist...\r\n", {"1024 0 101"}},
+      {{"CLEAR"}, "Clearing playlist...\r\n", {JournalRequest(0, kReqClearPlaylist)}},
   };
   for (const auto& c : cases) {
     const std::size_t before = Journal().size();
@@ -63,12 +63,12 @@ TEST_F(CommandsTest, EachCommandReachesThePlayer) {
 TEST_F(CommandsTest, PlayerStateFollowsTheCommands) {
   StartWithFourTracks();
   Jarvet({"FF", "12"});
-  EXPECT_EQ(Ask(0, 105), 30000);
+  EXPECT_EQ(Ask(0, kReqGetOutputTime), 30000);
   Jarvet({"SEEK", "0"});
-  EXPECT_EQ(Ask(0, 105), 0);
+  EXPECT_EQ(Ask(0, kReqGetOutputTime), 0);
   Jarvet({"SKIPTO", "3"});
-  EXPECT_EQ(Ask(0, 125), 2);
-  EXPECT_EQ(Ask(1, 105), 60);  // the length of the third track
+  EXPECT_EQ(Ask(0, kReqGetPlaylistPos), 2);
+  EXPECT_EQ(Ask(1, kReqGetOutputTime), 60);  // the length of the third track
   EXPECT_EQ(Jarvet({"POS"}).Output, "2\r\n");
   Jarvet({"CLOSE"});
   EndProcess(PlayerProcess);

@@ -29,7 +29,7 @@ class ListLoadingTest : public PlayerFixture {
     }
     StartPlayer(options);
   }
-  std::int32_t PlaylistLength() const { return SendToPlayer(1024, 0, 124); }
+  std::int32_t PlaylistLength() const { return SendToPlayer(kWmUser, 0, kReqGetPlaylistLength); }
 };
 
 TEST_F(ListLoadingTest, PlayReplacesThePlaylistAndShowsItsLength) {
@@ -42,7 +42,7 @@ TEST_F(ListLoadingTest, PlayReplacesThePlaylistAndShowsItsLength) {
             "Playing...\r\n");
   EXPECT_FALSE(FileExists(kListFilePath));
   EXPECT_EQ(PlaylistLength(), 3);
-  EXPECT_EQ(SendToPlayer(1024, 0, 104), 1) << "playing";
+  EXPECT_EQ(SendToPlayer(kWmUser, 0, kReqGetStatus), 1) << "playing";
 }
 
 TEST_F(ListLoadingTest, EnqueueShowsTheGrowth) {

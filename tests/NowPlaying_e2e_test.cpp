@@ -1,8 +1,8 @@
 // INFO run as a process against the simulated player, on small tagged files.
 #include <gtest/gtest.h>
 
-#include <regex>
 
+#include "support/FailureReport.h"
 #include "support/PlayerFixture.h"
 #include "support/TagBytes.h"
 
@@ -28,12 +28,6 @@ class NowPlayingTest : public PlayerFixture {
     EXPECT_EQ(result.Status, 0);
     return result.Output;
   }
-  static bool IsReport(const std::string& output, const std::string& kind,
-                       const std::string& message) {
-    return std::regex_match(output, std::regex("Exception " + kind +
-                                               " in module jarvet(\\.exe)? at [0-9A-F]{8}\\.\n" +
-                                               message + "\r\n"));
-  }
 };
 
 const std::vector<std::pair<std::string, std::string>> kFullTag = {
@@ -46,8 +40,8 @@ TEST_F(NowPlayingTest, Id3v2LineAndOnlyId3v2WhenBothTagsAreThere) {
             "Winamp now playing: 3. Song (01:23/04:05) @ 128 kbps by A from B (2001).\r\n");
   const std::vector<std::string> journal = Journal();
   const std::vector<std::string> asked(journal.end() - 5, journal.end());
-  EXPECT_EQ(asked, (std::vector<std::string>{"1024 0 120", "1024 0 125", "1024 1 126",
-                                             "1024 1 105", "1024 0 105"}))
+  EXPECT_EQ(asked, (std::vector<std::string>{JournalRequest(0, kReqWritePlaylist), JournalRequest(0, kReqGetPlaylistPos), JournalRequest(1, kReqGetInfo),
+                                             JournalRequest(1, kReqGetOutputTime), JournalRequest(0, kReqGetOutputTime)}))
       << "dump, position, then bit rate, length and position in that order";
 }
 
@@ -77,10 +71,10 @@ TEST_F(NowPlayingTest, NoLineWithoutATitleOrWithoutATag) {
 
 TEST_F(NowPlayingTest, PositionOutsideThePlaylistIsReported) {
   StartPlayer({"--entry", Dir + "/a.mp3|100", "--entry", Dir + "/b.mp3|100", "--position", "1"});
-  SendToPlayer(1024, 0, 101);  // the playlist emptied: position 0 of no entries
+  SendToPlayer(kWmUser, 0, kReqClearPlaylist);  // the playlist emptied: position 0 of no entries
   const TProcessResult result = Jarvet({"INFO"});
   EXPECT_EQ(result.Status, 1);
-  EXPECT_TRUE(IsReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))
+  EXPECT_TRUE(IsFailureReport(result.Output, "EStringListError", "List index out of bounds \\(0\\)\\."))
       << result.Output;
 }
 
@@ -96,10 +90,10 @@ TEST_F(NowPlayingTest, NoPlayerButAnOldDump) {
 TEST_F(NowPlayingTest, UnreadableDumpIsReported) {
   const TProcessResult noDump = Jarvet({"INFO"});
   EXPECT_EQ(noDump.Status, 1);
-  EXPECT_TRUE(IsReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
+  EXPECT_TRUE(IsFailureReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
   const TProcessResult noDir = RunProcess(JARVET_PROGRAM, {Dir + "/missing", "INFO"});
   EXPECT_EQ(noDir.Status, 1);
-  EXPECT_TRUE(IsReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
+  EXPECT_TRUE(IsFailureReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "DeniedFile.h"
+#include "support/DeniedFile.h"
 
 namespace jarvet::testing {
 

@@ -1,7 +1,7 @@
 // Keeps this process from opening a file for reading: Win32, by holding it open without sharing.
 #include <windows.h>
 
-#include "DeniedFile.h"
+#include "support/DeniedFile.h"
 
 namespace jarvet::testing {
 

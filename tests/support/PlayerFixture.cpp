@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "PlayerFixture.h"
+#include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
 
@@ -29,8 +29,12 @@ TProcessResult PlayerFixture::JarvetUtf8(const std::vector<std::string>& paramet
   return RunProcessUtf8(JARVET_PROGRAM, all);
 }
 
+std::string PlayerFixture::JournalPath() const {
+  return (std::filesystem::path(Dir) / "journal.log").string();
+}
+
 std::vector<std::string> PlayerFixture::Journal() const {
-  std::ifstream in(std::filesystem::path(Dir) / "journal.log");
+  std::ifstream in(JournalPath());
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "PlayerFixture.h"
 #include "PlayerProtocol.h"
 #include "WindowWire_posix.h"
+#include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
 
@@ -28,7 +28,9 @@ void PlayerFixture::SetUp() {
 }
 
 void PlayerFixture::StartPlayer(const std::vector<std::string>& options) {
-  PlayerProcess = StartProcess(Dir + "/winamp.exe", options);
+  std::vector<std::string> all = options;
+  all.insert(all.end(), {"--journal", JournalPath()});
+  PlayerProcess = StartProcess(Dir + "/winamp.exe", all);
   ASSERT_GT(PlayerProcess, 0);
 }
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "PlayerFixture.h"
 #include "PlayerProtocol.h"
+#include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
 
@@ -56,7 +56,9 @@ void PlayerFixture::SetUp() {
 }
 
 void PlayerFixture::StartPlayer(const std::vector<std::string>& options) {
-  PlayerProcess = StartProcess(Dir + "\\winamp.exe", options);
+  std::vector<std::string> all = options;
+  all.insert(all.end(), {"--journal", JournalPath()});
+  PlayerProcess = StartProcess(Dir + "\\winamp.exe", all);
   ASSERT_GT(PlayerProcess, 0);
   ASSERT_NE(PlayerWindow(), nullptr) << "the player is ready once its window is there";
 }

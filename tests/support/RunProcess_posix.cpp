@@ -7,15 +7,17 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
-#include "RunProcess.h"
 #include "WindowWire_posix.h"
+#include "support/RunProcess.h"
 
 namespace jarvet::testing {
 
 const char kUnwritableOutput[] = "/dev/full";
+const char kMissingOutput[] = "*missing*";  // not a path that the tests use
 
 constexpr int kStartTimeoutMs = 10000;
 
@@ -38,54 +40,43 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   std::vector<std::string> copy = parameters;
   const std::vector<char*> argv = Argv(program, copy);
   int out[2];
-  int err[2];
   if (pipe2(out, O_CLOEXEC) != 0) return {};
-  if (pipe2(err, O_CLOEXEC) != 0) {
-    close(out[0]);
-    close(out[1]);
-    return {};
-  }
+  // A file, not a second pipe: read once the program has ended, it cannot fill up meanwhile.
+  std::FILE* errors = std::tmpfile();
+  if (errors == nullptr) return {};
   const pid_t child = fork();
   if (child == 0) {
-    const int target = standardOutput.empty()
-                           ? out[1]
-                           : open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(target, STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
+    if (standardOutput == kMissingOutput) {
+      close(STDOUT_FILENO);
+    } else {
+      const int target = standardOutput.empty()
+                             ? out[1]
+                             : open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(target, STDOUT_FILENO);
+    }
+    dup2(fileno(errors), STDERR_FILENO);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(out[1]);
-  close(err[1]);
   TProcessResult result;
-  pollfd streams[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* texts[2] = {&result.Output, &result.Errors};
   char buffer[4096];
-  for (int open = 2; open > 0;) {
-    if (poll(streams, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
-      const ssize_t n = read(streams[i].fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        close(streams[i].fd);
-        streams[i].fd = -1;
-        --open;
-      } else {
-        texts[i]->append(buffer, static_cast<std::size_t>(n));
-      }
-    }
+  for (;;) {
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.Output.append(buffer, static_cast<std::size_t>(n));
   }
-  for (const pollfd& stream : streams) {
-    if (stream.fd >= 0) close(stream.fd);
-  }
+  close(out[0]);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   result.Status = ExitStatus(status);
+  std::rewind(errors);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, errors)) > 0;) {
+    result.Errors.append(buffer, n);
+  }
+  std::fclose(errors);
   return result;
 }
 

@@ -5,12 +5,13 @@
 #include <map>
 
 #include "CommandLine.h"
-#include "RunProcess.h"
+#include "support/RunProcess.h"
 
 namespace jarvet::testing {
 
 // Not a path ('*' cannot stand in a file name): RunProcess hands the program a read-only handle.
 const char kUnwritableOutput[] = "*unwritable*";
+const char kMissingOutput[] = "*missing*";
 
 namespace {
 
@@ -119,21 +120,29 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   THandle readEnd;
   THandle writeEnd;
-  THandle errorRead;
-  THandle errorWrite;
-  CreatePipe(errorRead.Out(), errorWrite.Out(), &inheritable, 0);
-  SetHandleInformation(errorRead.Get(), HANDLE_FLAG_INHERIT, 0);
+  // Standard error to a file, read once the program has ended: it cannot fill up meanwhile.
+  char errorsPath[MAX_PATH];
+  char tempDir[MAX_PATH];
+  if (GetTempPathA(MAX_PATH, tempDir) == 0 || GetTempFileNameA(tempDir, "jrv", 0, errorsPath) == 0) {
+    return {};
+  }
+  const THandle errors(CreateFileA(errorsPath, GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   &inheritable, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!errors.Ok()) return {};
+  const bool missing = standardOutput == kMissingOutput;
   if (standardOutput.empty()) {
     CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, 0);
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
   } else if (standardOutput == kUnwritableOutput) {
     *writeEnd.Out() = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   &inheritable, OPEN_EXISTING, 0, nullptr);
-  } else {
+  } else if (!missing) {
     *writeEnd.Out() = CreateFileA(standardOutput.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                   &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  if (!writeEnd.Ok()) {
+  if (!missing && !writeEnd.Ok()) {
     std::fprintf(stderr, "no standard output for %s: error %lu\n", program.c_str(), GetLastError());
     return {};
   }
@@ -142,8 +151,8 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd.Get();
-  startup.hStdError = errorWrite.Get();
+  startup.hStdOutput = missing ? nullptr : writeEnd.Get();
+  startup.hStdError = errors.Get();
   PROCESS_INFORMATION process{};
   bool created = false;
   if (utf8) {
@@ -163,8 +172,7 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   if (!created) return {};
   CloseHandle(process.hThread);
   const THandle child(process.hProcess);
-  writeEnd.Close();  // the child's copies are the only ones now
-  errorWrite.Close();
+  writeEnd.Close();  // the child's copy is the only one now
 
   // Read until the program has exited, not until the pipe closes: a player it started may have
   // been handed the pipe and keep it open.
@@ -177,6 +185,12 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   }
   DWORD status = 0;
   if (GetExitCodeProcess(child.Get(), &status)) result.Status = static_cast<int>(status);
+  // The child's handle shares the file position with ours.
+  SetFilePointer(errors.Get(), 0, nullptr, FILE_BEGIN);
+  char buffer[4096];
+  for (DWORD got = 0; ReadFile(errors.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+    result.Errors.append(buffer, got);
+  }
   return result;
 }
 

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "support/JournalLines.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 
 namespace jarvet::testing {
 
@@ -27,8 +28,10 @@ class PlayerFixture : public ::testing::Test {
   TProcessResult Jarvet(const std::vector<std::string>& parameters) const;
   // The same with UTF-8 parameters, through the wide command line on Windows.
   TProcessResult JarvetUtf8(const std::vector<std::string>& parameters) const;
-  // Every message the player received since it started, one "message wParam lParam" a line.
+  // Every message the players started by StartPlayer received, one "message wParam lParam" a
+  // line.
   std::vector<std::string> Journal() const;
+  std::string JournalPath() const;
   // Sends one message to the running player directly, as a second controller would.
   std::int32_t SendToPlayer(std::int32_t message, std::int32_t wParam, std::int32_t lParam) const;
   void WriteFile(const std::string& path, const std::string& bytes) const;

@@ -1,4 +1,5 @@
-// A fresh directory under the system's temporary directory, removed with all it holds.
+// A fresh directory under the system's temporary directory (or under base), removed with all it
+// holds.
 #pragma once
 
 #include <chrono>
@@ -12,16 +13,16 @@ namespace jarvet::testing {
 
 class TTempDir {
  public:
-  explicit TTempDir(const std::string& prefix) {
+  explicit TTempDir(const std::string& prefix, const std::string& base = std::string()) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path base = fs::temp_directory_path(error);
+    const fs::path parent = base.empty() ? fs::temp_directory_path(error) : fs::path(base);
     if (error) return;
     std::mt19937_64 random(
         std::random_device{}() ^
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const fs::path candidate = base / (prefix + "-" + std::to_string(random() % 1000000000));
+      const fs::path candidate = parent / (prefix + "-" + std::to_string(random() % 1000000000));
       // create_directory answers false for a directory that was there already.
       if (fs::create_directory(candidate, error)) {
         Path_ = candidate.string();

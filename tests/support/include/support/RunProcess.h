@@ -50,6 +50,8 @@ class TBackgroundProcess {
 
 // A standardOutput on which every write fails.
 extern const char kUnwritableOutput[];
+// A standardOutput that is not there: a closed descriptor, or no handle.
+extern const char kMissingOutput[];
 
 // Starts program and returns once it has signalled readiness (or exited); answers its id.
 long StartProcess(const std::string& program, const std::vector<std::string>& parameters);

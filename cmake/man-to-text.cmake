@@ -1,0 +1,9 @@
+# Renders the manual page as plain text with Windows line ends:
+# cmake -DGROFF=... -DIN=jarvet.1 -DOUT=jarvet.txt -P man-to-text.cmake
+execute_process(COMMAND ${GROFF} -man -Tascii -P-cbou ${IN} OUTPUT_VARIABLE text
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "groff could not render ${IN}")
+endif()
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE ${OUT} "${text}")
