@@ -178,9 +178,8 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   // been handed the pipe and keep it open.
   TProcessResult result;
   for (;;) {
-    const DWORD waited = WaitForSingleObject(child.Get(), kPollMs);
+    const DWORD waited = WaitForSingleObject(child.Get(), readEnd.Ok() ? kPollMs : INFINITE);
     if (readEnd.Ok()) Drain(readEnd.Get(), result.Output);
-    Drain(errorRead.Get(), result.Errors);
     if (waited != WAIT_TIMEOUT) break;
   }
   DWORD status = 0;
