@@ -14,9 +14,8 @@ namespace jarvet::tags {
 namespace {
 
 constexpr std::size_t kSniffSize = 16;
-constexpr std::array<std::uint8_t, 16> kAsfHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66,
-                                                         0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA,
-                                                         0x00, 0x62, 0xCE, 0x6C};
+constexpr std::array<std::uint8_t, 16> kAsfHeaderGuid = {
+    0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 bool StartsWith(const std::string& bytes, std::string_view prefix, std::size_t at = 0) {
   return bytes.size() >= at + prefix.size() && bytes.compare(at, prefix.size(), prefix) == 0;
@@ -57,7 +56,8 @@ void ReadTags(TByteSource& source, TTrackTags& tags) {
   } else if (StartsWith(head, "RIFF") && StartsWith(head, "WAVE", 8)) {
     tags.Format = "WAVE";
     ReadWaveTags(source, tags);
-  } else if (StartsWith(head, "FORM") && (StartsWith(head, "AIFF", 8) || StartsWith(head, "AIFC", 8))) {
+  } else if (StartsWith(head, "FORM") &&
+             (StartsWith(head, "AIFF", 8) || StartsWith(head, "AIFC", 8))) {
     tags.Format = "AIFF";
     ReadAiffTags(source, tags);
   } else {
