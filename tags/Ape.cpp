@@ -69,8 +69,7 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
                TTrackTags& tags) {
   TRangeReader reader(source, begin, end);
   TKeyValues fields;
-  std::size_t kept = 0;
-  for (std::uint32_t i = 0; i < count && kept <= kMaxCommentBlock; ++i) {
+  for (std::uint32_t i = 0; i < count && !fields.Full(); ++i) {
     const std::uint32_t size = reader.U32LE();
     const std::uint32_t flags = reader.U32LE();
     const std::string key = ReadTerminated(reader, kMaxKeySize);
@@ -110,7 +109,6 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
     }
     values.push_back(ValidUtf8(rest));
     std::string joined = JoinValues(values);
-    kept += joined.size();
     fields.Add(key, std::move(joined));
   }
   FillFromKeyValues(fields, kApeKeys, tags);

@@ -110,7 +110,7 @@ class TAttributes {
       if (type == kBytes) ReadPicture(value);
       return;
     }
-    if (!IsWanted(name)) return;
+    if (!TKeyValues::Uses(name)) return;
     std::string text;
     switch (type) {
       case kUnicode:
@@ -148,13 +148,6 @@ class TAttributes {
   }
 
  private:
-  static bool IsWanted(const std::string& name) {
-    static constexpr std::string_view kNames[] = {
-        "Title",          "Author",       "WM/AlbumTitle", "WM/AlbumArtist", "WM/Year",
-        "WM/TrackNumber", "WM/PartOfSet", "WM/Genre",      "Description",    "WM/Composer"};
-    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
-  }
-
   // Picture type, data size, MIME and description (UTF-16LE, zero-terminated), then the data.
   void ReadPicture(TRangeReader& value) {
     TCoverLocation cover;

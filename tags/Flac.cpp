@@ -62,8 +62,7 @@ void ReadVorbisComment(TSequence& sequence, TTrackTags& tags) {
   if (!sequence.Ok()) return;
   tags.TagFormat = "Vorbis comment";
   TKeyValues fields;
-  std::size_t kept = 0;
-  for (std::uint32_t i = 0; i < count && kept <= kMaxCommentBlock; ++i) {
+  for (std::uint32_t i = 0; i < count && !fields.Full(); ++i) {
     const std::uint32_t length = sequence.U32LE();
     const std::string start =
         sequence.Bytes(std::min<std::uint64_t>(length, kPictureKey.size()), kPictureKey.size());
@@ -77,7 +76,6 @@ void ReadVorbisComment(TSequence& sequence, TTrackTags& tags) {
     const std::size_t equals = field.find('=');
     if (equals == std::string::npos) continue;
     std::string value = CutUtf8(ValidUtf8(std::string_view(field).substr(equals + 1)));
-    kept += value.size();
     fields.Add(field.substr(0, equals), std::move(value));
   }
   FillFromKeyValues(fields, kVorbisKeys, tags);

@@ -2,6 +2,7 @@
 // key-value formats share.
 #include "TrackTags.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -98,7 +99,21 @@ void OfferCover(TTrackTags& tags, const TCoverLocation& cover) {
   if (!tags.Cover || (!haveFront && cover.PictureType == kFrontCover)) tags.Cover = cover;
 }
 
+bool TKeyValues::Uses(std::string_view key) {
+  static constexpr std::string_view kUsedKeys[] = {
+      "TITLE",          "ARTIST",      "ALBUM",          "ALBUMARTIST",  "ALBUM ARTIST",
+      "ALBUM_ARTIST",   "DATE",        "YEAR",           "TRACKNUMBER",  "TRACK",
+      "TRACKTOTAL",     "TOTALTRACKS", "DISCNUMBER",     "DISC",         "GENRE",
+      "COMMENT",        "DESCRIPTION", "COMPOSER",       "AUTHOR",       "WM/ALBUMTITLE",
+      "WM/ALBUMARTIST", "WM/YEAR",     "WM/TRACKNUMBER", "WM/PARTOFSET", "WM/GENRE",
+      "WM/COMPOSER"};
+  return std::any_of(std::begin(kUsedKeys), std::end(kUsedKeys),
+                     [&](std::string_view used) { return SameTextAscii(key, used); });
+}
+
 void TKeyValues::Add(std::string key, std::string value) {
+  if (value.empty() || Full() || !Uses(key)) return;
+  Held_ += sizeof(Fields_[0]) + key.size() + value.size();
   Fields_.emplace_back(std::move(key), std::move(value));
 }
 
