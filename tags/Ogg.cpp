@@ -1,5 +1,6 @@
 // Ogg Vorbis and Ogg Opus: the comment packet of the first logical stream, read across as many
 // pages as it spans.
+#include <algorithm>
 #include <vector>
 
 #include "TagReaders.h"
