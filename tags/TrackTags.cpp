@@ -29,7 +29,7 @@ void ReadTrailingTags(TByteSource& source, TTrackTags& tags) {
 }
 
 void ReadTags(TByteSource& source, TTrackTags& tags) {
-  std::string head = ReadBytes(source, 0, kSniffSize);
+  const std::string head = ReadBytes(source, 0, kSniffSize);
   if (StartsWith(head, "ID3")) {
     const std::int64_t behind = ID3v2TagLength(source, 0);
     const std::string next = ReadBytes(source, behind, kSniffSize);
