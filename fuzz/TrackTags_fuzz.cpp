@@ -17,9 +17,10 @@ using tags::TTrackTags;
 bool SameRecord(const TTrackTags& a, const TTrackTags& b) {
   const bool sameCover =
       a.Cover.has_value() == b.Cover.has_value() &&
-      (!a.Cover || (a.Cover->Mime == b.Cover->Mime && a.Cover->PictureType == b.Cover->PictureType &&
-                    a.Cover->Offset == b.Cover->Offset && a.Cover->StoredSize == b.Cover->StoredSize &&
-                    a.Cover->Size == b.Cover->Size && a.Cover->Encoding == b.Cover->Encoding));
+      (!a.Cover ||
+       (a.Cover->Mime == b.Cover->Mime && a.Cover->PictureType == b.Cover->PictureType &&
+        a.Cover->Offset == b.Cover->Offset && a.Cover->StoredSize == b.Cover->StoredSize &&
+        a.Cover->Size == b.Cover->Size && a.Cover->Encoding == b.Cover->Encoding));
   return a.Format == b.Format && a.TagFormat == b.TagFormat && a.Title == b.Title &&
          a.Artist == b.Artist && a.Album == b.Album && a.AlbumArtist == b.AlbumArtist &&
          a.Year == b.Year && a.Track == b.Track && a.TrackTotal == b.TrackTotal &&

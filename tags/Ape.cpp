@@ -43,7 +43,8 @@ struct TFooter {
 
 std::optional<TFooter> ReadFooter(TByteSource& source, std::int64_t offset) {
   TRangeReader reader(source, offset, offset + static_cast<std::int64_t>(kFooterSize));
-  if (offset < 0 || reader.Bytes(kPreamble.size(), kPreamble.size()) != kPreamble) return std::nullopt;
+  if (offset < 0 || reader.Bytes(kPreamble.size(), kPreamble.size()) != kPreamble)
+    return std::nullopt;
   const std::uint32_t version = reader.U32LE();
   TFooter footer;
   footer.Size = reader.U32LE();
@@ -68,18 +69,20 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
                TTrackTags& tags) {
   TRangeReader reader(source, begin, end);
   TKeyValues fields;
-  std::size_t kept = 0;
-  for (std::uint32_t i = 0; i < count && kept <= kMaxCommentBlock; ++i) {
+  for (std::uint32_t i = 0; i < count && !fields.Full(); ++i) {
     const std::uint32_t size = reader.U32LE();
     const std::uint32_t flags = reader.U32LE();
     const std::string key = ReadTerminated(reader, kMaxKeySize);
     if (!reader.Ok()) break;
     const std::int64_t valueStart = reader.FileOffset();
     if ((flags & kItemTypeMask) == kBinaryItem) {
-      if (key.size() > kCoverPrefix.size() && SameTextAscii(key.substr(0, kCoverPrefix.size()), kCoverPrefix)) {
+      if (key.size() > kCoverPrefix.size() &&
+          SameTextAscii(key.substr(0, kCoverPrefix.size()), kCoverPrefix)) {
         // A file name, a zero byte, then the picture.
-        const std::string name = ReadTerminated(reader, std::min<std::uint64_t>(size, kMaxPictureNameSize));
-        const bool named = reader.FileOffset() == valueStart + static_cast<std::int64_t>(name.size()) + 1;
+        const std::string name =
+            ReadTerminated(reader, std::min<std::uint64_t>(size, kMaxPictureNameSize));
+        const bool named =
+            reader.FileOffset() == valueStart + static_cast<std::int64_t>(name.size()) + 1;
         TCoverLocation cover;
         cover.Mime = MimeOfName(name);
         cover.PictureType = SameTextAscii(key, kFrontCoverKey) ? kFrontCover : 0;
@@ -90,7 +93,9 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
           OfferCover(tags, cover);
         }
       }
-      if (!reader.Skip(static_cast<std::uint64_t>(std::max<std::int64_t>(0, valueStart + size - reader.FileOffset())))) break;
+      if (!reader.Skip(static_cast<std::uint64_t>(
+              std::max<std::int64_t>(0, valueStart + size - reader.FileOffset()))))
+        break;
       continue;
     }
     const std::string value = reader.Bytes(size, 2 * kMaxFieldText);
@@ -98,12 +103,12 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
     // Several values are separated by zero bytes.
     std::vector<std::string> values;
     std::string_view rest = value;
-    for (std::size_t zero; (zero = rest.find('\0')) != std::string_view::npos; rest.remove_prefix(zero + 1)) {
+    for (std::size_t zero; (zero = rest.find('\0')) != std::string_view::npos;
+         rest.remove_prefix(zero + 1)) {
       values.push_back(ValidUtf8(rest.substr(0, zero)));
     }
     values.push_back(ValidUtf8(rest));
     std::string joined = JoinValues(values);
-    kept += joined.size();
     fields.Add(key, std::move(joined));
   }
   FillFromKeyValues(fields, kApeKeys, tags);
@@ -116,7 +121,8 @@ bool ReadApeTags(TByteSource& source, TTrackTags& tags) {
   const auto footerSize = static_cast<std::int64_t>(kFooterSize);
   std::int64_t footerAt = size - footerSize;
   auto footer = ReadFooter(source, footerAt);
-  const std::string trailer = ReadBytes(source, size - static_cast<std::int64_t>(kID3v1TrailerSize), 3);
+  const std::string trailer =
+      ReadBytes(source, size - static_cast<std::int64_t>(kID3v1TrailerSize), 3);
   if (!footer && size >= static_cast<std::int64_t>(kID3v1TrailerSize) && trailer == "TAG") {
     footerAt -= static_cast<std::int64_t>(kID3v1TrailerSize);
     footer = ReadFooter(source, footerAt);

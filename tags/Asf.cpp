@@ -27,11 +27,12 @@ constexpr TGuid kMetadata = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
 constexpr TGuid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
                                     0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
 
-constexpr std::size_t kObjectHeaderSize = 24;          // GUID and 64-bit size
-constexpr std::size_t kHeaderObjectFieldsSize = 6;     // object count and two reserved bytes
+constexpr std::size_t kObjectHeaderSize = 24;           // GUID and 64-bit size
+constexpr std::size_t kHeaderObjectFieldsSize = 6;      // object count and two reserved bytes
 constexpr std::size_t kHeaderExtensionFieldsSize = 22;  // reserved GUID, reserved, data size
 constexpr int kMaxObjects = 4096;
-constexpr std::size_t kContentDescriptionTexts = 5;  // title, author, copyright, description, rating
+constexpr std::size_t kContentDescriptionTexts =
+    5;  // title, author, copyright, description, rating
 constexpr std::size_t kMaxMimeUnits = 256;
 
 // Attribute value types.
@@ -109,7 +110,7 @@ class TAttributes {
       if (type == kBytes) ReadPicture(value);
       return;
     }
-    if (!IsWanted(name)) return;
+    if (!TKeyValues::Uses(name)) return;
     std::string text;
     switch (type) {
       case kUnicode:
@@ -147,13 +148,6 @@ class TAttributes {
   }
 
  private:
-  static bool IsWanted(const std::string& name) {
-    static constexpr std::string_view kNames[] = {
-        "Title",        "Author",         "WM/AlbumTitle", "WM/AlbumArtist", "WM/Year",
-        "WM/TrackNumber", "WM/PartOfSet", "WM/Genre",      "Description",    "WM/Composer"};
-    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
-  }
-
   // Picture type, data size, MIME and description (UTF-16LE, zero-terminated), then the data.
   void ReadPicture(TRangeReader& value) {
     TCoverLocation cover;

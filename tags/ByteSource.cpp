@@ -17,25 +17,32 @@ std::size_t TMemorySource::ReadAt(std::int64_t offset, void* out, std::size_t co
 bool TFileSource::Open(const std::string& fileName) {
   BytesRead_ = 0;
   BlockLength_ = 0;
+  FilePosition_ = 0;
   return File_.Open(fileName, TShare::ReadWrite, TNameEncoding::Utf8) && File_.Size(Size_);
 }
 
 std::size_t TFileSource::ReadFile(std::int64_t offset, void* out, std::size_t count) {
   std::size_t got = 0;
-  if (!File_.IsOpen() || !File_.Seek(offset) || !File_.Read(out, count, got)) return 0;
+  if (!File_.IsOpen() || (offset != FilePosition_ && !File_.Seek(offset))) return 0;
+  FilePosition_ = -1;  // unknown until the read has succeeded
+  if (!File_.Read(out, count, got)) return 0;
+  FilePosition_ = offset + static_cast<std::int64_t>(got);
   BytesRead_ += got;
   return got;
 }
 
 std::size_t TFileSource::ReadAt(std::int64_t offset, void* out, std::size_t count) {
   if (offset < 0 || offset >= Size_ || count == 0) return 0;
-  const bool inBlock = offset >= BlockStart_ &&
-                       offset + static_cast<std::int64_t>(count) <=
-                           BlockStart_ + static_cast<std::int64_t>(BlockLength_);
+  const bool inBlock =
+      offset >= BlockStart_ && offset + static_cast<std::int64_t>(count) <=
+                                   BlockStart_ + static_cast<std::int64_t>(BlockLength_);
   if (!inBlock) {
     if (count >= kBlockSize) return ReadFile(offset, out, count);
+    // Reading on from the last block, a whole block; after a jump, a header-sized read.
+    const bool onward = offset == BlockStart_ + static_cast<std::int64_t>(BlockLength_);
     BlockStart_ = offset;
-    BlockLength_ = ReadFile(offset, Block_.data(), Block_.size());
+    BlockLength_ =
+        ReadFile(offset, Block_.data(), onward ? Block_.size() : std::max(count, kJumpReadSize));
   }
   const auto at = static_cast<std::size_t>(offset - BlockStart_);
   const std::size_t n = std::min(count, BlockLength_ - std::min(at, BlockLength_));

@@ -42,11 +42,13 @@ class TFileSource : public TByteSource {
 
  private:
   static constexpr std::size_t kBlockSize = 4096;
+  static constexpr std::size_t kJumpReadSize = 512;
   std::size_t ReadFile(std::int64_t offset, void* out, std::size_t count);
 
   TReadOnlyFile File_;
   std::int64_t Size_ = 0;
   std::uint64_t BytesRead_ = 0;
+  std::int64_t FilePosition_ = 0;  // where the next read starts without a seek; -1 unknown
   std::array<char, kBlockSize> Block_{};
   std::int64_t BlockStart_ = 0;
   std::size_t BlockLength_ = 0;

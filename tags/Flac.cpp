@@ -19,19 +19,29 @@ constexpr std::uint8_t kInvalidBlock = 127;
 constexpr std::size_t kMaxMimeLength = 256;
 constexpr std::size_t kPictureDimensionsSize = 16;  // width, height, depth, colours
 constexpr std::string_view kPictureKey = "METADATA_BLOCK_PICTURE=";
+constexpr std::size_t kPictureTextFirstRead = 1024;
 
 // The picture field's value, base64 of a picture block: only enough of it is read to decode
-// the block's header.
+// the block's header, a short read first and a longer one for a long description.
 void ReadBase64Picture(TSequence& sequence, std::uint64_t textLength, TTrackTags& tags) {
   TCoverLocation cover;
   cover.Offset = sequence.FileOffset();
   cover.StoredSize = static_cast<std::int64_t>(textLength);
   cover.Encoding = TCoverEncoding::Base64PictureBlock;
-  const std::string head = sequence.Bytes(textLength, kMaxFieldText);
-  const std::string block = Base64Decode(head, head.size());
-  TMemorySource blockSource(block);
-  TRangeReader blockReader(blockSource, 0, blockSource.Size());
-  if (sequence.Ok() && ReadPictureBlockHeader(blockReader, cover)) OfferCover(tags, cover);
+  std::string head;
+  bool found = false;
+  for (const std::size_t read : {kPictureTextFirstRead, kMaxFieldText}) {
+    const std::uint64_t more =
+        std::min<std::uint64_t>(textLength - head.size(), read - head.size());
+    head += sequence.Bytes(more, static_cast<std::size_t>(more));
+    const std::string block = Base64Decode(head, head.size());
+    TMemorySource blockSource(block);
+    TRangeReader blockReader(blockSource, 0, blockSource.Size());
+    found = ReadPictureBlockHeader(blockReader, cover);
+    if (found || head.size() == textLength) break;
+  }
+  sequence.Skip(textLength - head.size());
+  if (sequence.Ok() && found) OfferCover(tags, cover);
 }
 
 }  // namespace
@@ -52,11 +62,10 @@ void ReadVorbisComment(TSequence& sequence, TTrackTags& tags) {
   if (!sequence.Ok()) return;
   tags.TagFormat = "Vorbis comment";
   TKeyValues fields;
-  std::size_t kept = 0;
-  for (std::uint32_t i = 0; i < count && kept <= kMaxCommentBlock; ++i) {
+  for (std::uint32_t i = 0; i < count && !fields.Full(); ++i) {
     const std::uint32_t length = sequence.U32LE();
-    const std::string start = sequence.Bytes(std::min<std::uint64_t>(length, kPictureKey.size()),
-                                             kPictureKey.size());
+    const std::string start =
+        sequence.Bytes(std::min<std::uint64_t>(length, kPictureKey.size()), kPictureKey.size());
     if (!sequence.Ok()) break;
     if (SameTextAscii(start, kPictureKey)) {
       ReadBase64Picture(sequence, length - kPictureKey.size(), tags);
@@ -67,7 +76,6 @@ void ReadVorbisComment(TSequence& sequence, TTrackTags& tags) {
     const std::size_t equals = field.find('=');
     if (equals == std::string::npos) continue;
     std::string value = CutUtf8(ValidUtf8(std::string_view(field).substr(equals + 1)));
-    kept += value.size();
     fields.Add(field.substr(0, equals), std::move(value));
   }
   FillFromKeyValues(fields, kVorbisKeys, tags);

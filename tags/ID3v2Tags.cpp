@@ -25,7 +25,9 @@ constexpr std::size_t kGroupIdSize = 1;
 constexpr std::size_t kPictureFormatSize = 3;  // version 2.2: "JPG", "PNG"
 // UTF-16 takes two bytes a character, so this many bytes can fill a field's 64 KiB.
 constexpr std::size_t kFrameTextRead = 2 * kMaxFieldText + 16;
-constexpr std::size_t kPictureHeadRead = kMaxFieldText + 512;  // MIME, type and description
+// A picture frame's MIME type, picture type and description: most fit the first read.
+constexpr std::size_t kPictureHeadFirstRead = 512;
+constexpr std::size_t kPictureHeadRead = kMaxFieldText + 512;
 
 // Version 3 frame flags (byte 9).
 constexpr std::uint8_t kCompressed3 = 0x80;
@@ -40,9 +42,8 @@ constexpr std::pair<std::string_view, std::string_view> kVersion2Ids[] = {
     {"TT2", "TIT2"}, {"TP1", "TPE1"}, {"TAL", "TALB"}, {"TP2", "TPE2"},
     {"TYE", "TYER"}, {"TOR", "TORY"}, {"TRK", "TRCK"}, {"TPA", "TPOS"},
     {"TCO", "TCON"}, {"TCM", "TCOM"}, {"COM", "COMM"}, {"PIC", "APIC"}};
-constexpr std::string_view kTextFrames[] = {"TIT2", "TPE1", "TALB", "TPE2", "TDRC",
-                                            "TYER", "TDRL", "TORY", "TDOR", "TRCK",
-                                            "TPOS", "TCON", "TCOM"};
+constexpr std::string_view kTextFrames[] = {"TIT2", "TPE1", "TALB", "TPE2", "TDRC", "TYER", "TDRL",
+                                            "TORY", "TDOR", "TRCK", "TPOS", "TCON", "TCOM"};
 // Recording time first; the original release last.
 constexpr std::string_view kYearFrames[] = {"TDRC", "TYER", "TDRL", "TORY", "TDOR"};
 
@@ -160,7 +161,8 @@ struct TAreaMap {
   const std::string* Stored = nullptr;
   std::int64_t ToFile(std::int64_t offset) const {
     if (!Stored) return offset;
-    return FileStart + static_cast<std::int64_t>(StoredIndex(*Stored, static_cast<std::size_t>(offset)));
+    return FileStart +
+           static_cast<std::int64_t>(StoredIndex(*Stored, static_cast<std::size_t>(offset)));
   }
 };
 
@@ -214,33 +216,47 @@ std::string MimeOfFormat(std::string_view format) {
   return mime;
 }
 
-// APIC (PIC in version 2.2): the picture's place from its header, the picture itself unread.
-void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, bool version2,
-                  TTrackTags& tags) {
-  const std::uint64_t size = static_cast<std::uint64_t>(frame.DataEnd - frame.DataStart);
-  const std::string stored = ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, kPictureHeadRead));
-  const std::string head = frame.Unsynchronised ? RemoveUnsynchronisation(stored) : stored;
-  if (head.empty() || static_cast<std::uint8_t>(head[0]) > kUtf8) return;
+// The picture's start in an APIC (PIC in version 2.2) frame's data, with the MIME and picture
+// types; empty when the head holds no whole header.
+std::optional<std::size_t> PictureStart(std::string_view head, bool version2,
+                                        TCoverLocation& cover) {
+  if (head.empty() || static_cast<std::uint8_t>(head[0]) > kUtf8) return std::nullopt;
   const auto encoding = static_cast<std::uint8_t>(head[0]);
-  TCoverLocation cover;
   std::size_t at = 1;
   if (version2) {
-    if (head.size() < at + kPictureFormatSize) return;
+    if (head.size() < at + kPictureFormatSize) return std::nullopt;
     cover.Mime = MimeOfFormat(head.substr(at, kPictureFormatSize));
     at += kPictureFormatSize;
   } else {
     const std::size_t mimeEnd = head.find('\0', at);
-    if (mimeEnd == std::string::npos) return;
+    if (mimeEnd == std::string_view::npos) return std::nullopt;
     cover.Mime = ValidUtf8(head.substr(at, mimeEnd - at));
     at = mimeEnd + 1;
   }
-  if (at >= head.size()) return;
+  if (at >= head.size()) return std::nullopt;
   cover.PictureType = static_cast<std::uint8_t>(head[at++]);
-  const std::size_t descriptionEnd =
-      AfterTerminator(std::string_view(head).substr(at), IsWideEncoding(encoding));
-  if (descriptionEnd == std::string_view::npos) return;
-  const std::size_t pictureStart = at + descriptionEnd;
-  const std::size_t storedStart = frame.Unsynchronised ? StoredIndex(stored, pictureStart) : pictureStart;
+  const std::size_t descriptionEnd = AfterTerminator(head.substr(at), IsWideEncoding(encoding));
+  if (descriptionEnd == std::string_view::npos) return std::nullopt;
+  return at + descriptionEnd;
+}
+
+// The picture located from its frame's header, the picture itself unread: a short read first,
+// a longer one only for a long description.
+void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, bool version2,
+                  TTrackTags& tags) {
+  const auto size = static_cast<std::uint64_t>(frame.DataEnd - frame.DataStart);
+  TCoverLocation cover;
+  std::string stored;
+  std::optional<std::size_t> pictureStart;
+  for (const std::size_t read : {kPictureHeadFirstRead, kPictureHeadRead}) {
+    stored = ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, read));
+    const std::string head = frame.Unsynchronised ? RemoveUnsynchronisation(stored) : stored;
+    pictureStart = PictureStart(head, version2, cover);
+    if (pictureStart || stored.size() < read) break;
+  }
+  if (!pictureStart) return;
+  const std::size_t storedStart =
+      frame.Unsynchronised ? StoredIndex(stored, *pictureStart) : *pictureStart;
   cover.Offset = map.ToFile(frame.DataStart + static_cast<std::int64_t>(storedStart));
   cover.StoredSize = map.ToFile(frame.DataEnd) - cover.Offset;
   if (cover.StoredSize < 0) return;
@@ -254,12 +270,13 @@ void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, b
 
 void StoreFrame(const TFrame& frame, TByteSource& area, const TAreaMap& map, bool version2,
                 TFrames& frames, TTrackTags& tags) {
-  const bool text = std::find(std::begin(kTextFrames), std::end(kTextFrames), frame.Id) !=
-                    std::end(kTextFrames);
+  const bool text =
+      std::find(std::begin(kTextFrames), std::end(kTextFrames), frame.Id) != std::end(kTextFrames);
   if (frame.Id == "APIC") return StorePicture(frame, area, map, version2, tags);
   if (!text && frame.Id != "COMM") return;
   const std::uint64_t size = static_cast<std::uint64_t>(frame.DataEnd - frame.DataStart);
-  std::string data = ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, kFrameTextRead));
+  std::string data =
+      ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, kFrameTextRead));
   if (frame.Unsynchronised) data = RemoveUnsynchronisation(data);
   if (text) {
     StoreText(frame, data, frames);
@@ -389,7 +406,8 @@ void FillFields(const TFrames& frames, TTrackTags& tags) {
     std::vector<std::string> names;
     for (const std::string& value : *genres) {
       for (std::string& name : GenreValues(value)) {
-        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+        if (std::find(names.begin(), names.end(), name) == names.end())
+          names.push_back(std::move(name));
       }
     }
     tags.Genre = JoinValues(names);

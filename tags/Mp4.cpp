@@ -46,8 +46,9 @@ class TAtomWalker {
     if (size == 0) size = static_cast<std::uint64_t>(End_ - Position_);  // to the end
     if (size < headerSize) return false;
     atom.DataStart = reader.FileOffset();
-    atom.End = size > static_cast<std::uint64_t>(End_ - Position_) ? End_
-                                                                    : Position_ + static_cast<std::int64_t>(size);
+    atom.End = size > static_cast<std::uint64_t>(End_ - Position_)
+                   ? End_
+                   : Position_ + static_cast<std::int64_t>(size);
     Position_ = atom.End;
     return true;
   }
@@ -93,8 +94,9 @@ std::vector<TDataAtom> DataAtoms(TByteSource& source, const TAtom& item) {
 std::vector<std::string> TextValues(TByteSource& source, const std::vector<TDataAtom>& atoms) {
   std::vector<std::string> values;
   for (const TDataAtom& data : atoms) {
-    const std::string bytes = ReadBytes(
-        source, data.ValueStart, std::min<std::int64_t>(data.End - data.ValueStart, 2 * kMaxFieldText));
+    const std::string bytes =
+        ReadBytes(source, data.ValueStart,
+                  std::min<std::int64_t>(data.End - data.ValueStart, 2 * kMaxFieldText));
     if (data.Type == kUtf16Data) {
       values.push_back(CutUtf8(Utf16ToUtf8(bytes, true)));
     } else if (data.Type == kUtf8Data) {
@@ -147,19 +149,31 @@ void ReadItemList(TByteSource& source, const TAtom& ilst, TTrackTags& tags) {
     const std::string& type = item.Type;
     if (type == "\xA9nam") {
       text(tags.Title);
-    } else if (type == "\xA9" "ART") {
+    } else if (type ==
+               "\xA9"
+               "ART") {
       text(tags.Artist);
     } else if (type == "aART") {
       text(tags.AlbumArtist);
-    } else if (type == "\xA9" "alb") {
+    } else if (type ==
+               "\xA9"
+               "alb") {
       text(tags.Album);
-    } else if (type == "\xA9" "day") {
+    } else if (type ==
+               "\xA9"
+               "day") {
       if (tags.Year.empty()) tags.Year = YearOf(FirstNonEmpty(TextValues(source, atoms)));
-    } else if (type == "\xA9" "gen") {
+    } else if (type ==
+               "\xA9"
+               "gen") {
       text(tags.Genre);
-    } else if (type == "\xA9" "cmt") {
+    } else if (type ==
+               "\xA9"
+               "cmt") {
       if (tags.Comment.empty()) tags.Comment = FirstNonEmpty(TextValues(source, atoms));
-    } else if (type == "\xA9" "wrt") {
+    } else if (type ==
+               "\xA9"
+               "wrt") {
       text(tags.Composer);
     } else if (type == "trkn" && tags.Track == 0) {
       std::tie(tags.Track, tags.TrackTotal) = NumberPair(source, atoms);

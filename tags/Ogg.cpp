@@ -114,7 +114,8 @@ class TOggPacketStream : public TSequence {
           ReadBytes(Source_, Position_ + static_cast<std::int64_t>(kPageHeaderSize), segments);
       if (lacing.size() < segments) return false;
       const std::string serial = header.substr(kSerialAt, 4);
-      const std::int64_t dataStart = Position_ + static_cast<std::int64_t>(kPageHeaderSize + segments);
+      const std::int64_t dataStart =
+          Position_ + static_cast<std::int64_t>(kPageHeaderSize + segments);
       if (Serial_.empty()) Serial_ = serial;
       if (serial == Serial_) {
         Position_ = dataStart;
@@ -151,7 +152,8 @@ std::optional<std::string> ReadOggCommentBytes(TByteSource& source, std::int64_t
 
 void ReadOggTags(TByteSource& source, TTrackTags& tags) {
   TOggPacketStream stream(source);
-  const std::string identification = stream.Bytes(kOpusIdentification.size(), kOpusIdentification.size());
+  const std::string identification =
+      stream.Bytes(kOpusIdentification.size(), kOpusIdentification.size());
   std::string_view commentMarker;
   if (identification.compare(0, kVorbisIdentification.size(), kVorbisIdentification) == 0) {
     tags.Format = "Ogg Vorbis";

@@ -43,7 +43,8 @@ std::vector<TChunk> Chunks(TByteSource& source, std::int64_t begin, std::int64_t
 
 bool ReadId3Chunk(TByteSource& source, const std::vector<TChunk>& chunks, TTrackTags& tags) {
   for (const TChunk& chunk : chunks) {
-    if ((chunk.Id == "id3 " || chunk.Id == "ID3 ") && ReadID3v2Tags(source, chunk.DataStart, tags)) {
+    if ((chunk.Id == "id3 " || chunk.Id == "ID3 ") &&
+        ReadID3v2Tags(source, chunk.DataStart, tags)) {
       return true;
     }
   }
@@ -55,8 +56,8 @@ void ReadInfoList(TByteSource& source, const TChunk& list, TTrackTags& tags) {
   tags.TagFormat = "RIFF INFO";
   std::string track;
   for (const TChunk& item : Chunks(source, list.DataStart + 4, list.End, false)) {
-    std::string bytes =
-        ReadBytes(source, item.DataStart, std::min<std::int64_t>(item.End - item.DataStart, kMaxFieldText));
+    std::string bytes = ReadBytes(source, item.DataStart,
+                                  std::min<std::int64_t>(item.End - item.DataStart, kMaxFieldText));
     bytes.resize(std::min(bytes.size(), bytes.find('\0')));
     std::string text = CutUtf8(Utf8OrWindows1252(bytes));
     const auto set = [&](std::string& field) {

@@ -1,14 +1,13 @@
 // Every sample file read by our readers and by TagLib, the reference: the fields and the cover
 // size agree, except where a difference is listed with its reason. Linux only; TagLib is linked
 // into this test alone.
-#include <gtest/gtest.h>
-
 #include <aifffile.h>
 #include <apetag.h>
 #include <asffile.h>
 #include <attachedpictureframe.h>
 #include <fileref.h>
 #include <flacfile.h>
+#include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mp4file.h>
 #include <mpegfile.h>
@@ -30,8 +29,8 @@ struct TFields {
   std::map<std::string, std::string> Text;  // by field name
 };
 
-const char* const kFieldNames[] = {"title", "artist",  "album",   "albumartist", "year",
-                                   "track", "disc",    "genre",   "comment",     "cover size"};
+const char* const kFieldNames[] = {"title", "artist", "album", "albumartist", "year",
+                                   "track", "disc",   "genre", "comment",     "cover size"};
 
 std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ByteSource.h"
+#include "TagText.h"
 #include "TrackTags.h"
 
 namespace jarvet::tags {
@@ -41,11 +42,14 @@ bool ReadPictureBlockHeader(TSequence& sequence, TCoverLocation& cover);
 // Keeps the first front cover, else the first picture.
 void OfferCover(TTrackTags& tags, const TCoverLocation& cover);
 
-// The fields of a key-value tag (Vorbis comment, APEv2) in file order; keys are compared
-// ignoring ASCII case.
+// The fields of a key-value tag (Vorbis comment, APEv2, ASF attributes) that the record uses, in
+// file order; keys are compared ignoring ASCII case. It holds at most a comment block's bound.
 class TKeyValues {
  public:
+  // Keeps the field when its key is one the record uses and its value is not empty.
   void Add(std::string key, std::string value);
+  bool Full() const { return Held_ > kMaxCommentBlock; }
+  static bool Uses(std::string_view key);
   std::vector<std::string> Values(std::string_view key) const;
   std::string First(const std::vector<std::string_view>& keys) const;
   std::string Joined(const std::vector<std::string_view>& keys) const;
@@ -53,6 +57,7 @@ class TKeyValues {
 
  private:
   std::vector<std::pair<std::string, std::string>> Fields_;
+  std::size_t Held_ = 0;  // bytes, the entries' own among them
 };
 
 // Key names of one key-value format, where the formats differ.

@@ -21,7 +21,10 @@ constexpr char16_t kWindows1252High[32] = {
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
   if (lead < 0x80) return 1;
-  const std::size_t length = (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  const std::size_t length = (lead >> 5) == 6    ? 2
+                             : (lead >> 4) == 14 ? 3
+                             : (lead >> 3) == 30 ? 4
+                                                 : 0;
   if (length == 0 || at + length > text.size()) return 0;
   char32_t value = lead & (0x7F >> length);
   for (std::size_t k = 1; k < length; ++k) {
@@ -30,8 +33,8 @@ std::size_t SequenceLength(std::string_view text, std::size_t at) {
     value = (value << 6) | (next & 0x3F);
   }
   static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  const bool valid = value >= kSmallest[length] && value <= 0x10FFFF &&
-                     !(value >= 0xD800 && value < 0xE000);
+  const bool valid =
+      value >= kSmallest[length] && value <= 0x10FFFF && !(value >= 0xD800 && value < 0xE000);
   return valid ? length : 0;
 }
 

@@ -11,7 +11,7 @@
 
 namespace jarvet::tags {
 
-constexpr std::size_t kMaxFieldText = 64 * 1024;          // bytes of UTF-8 kept per field
+constexpr std::size_t kMaxFieldText = 64 * 1024;            // bytes of UTF-8 kept per field
 constexpr std::size_t kMaxCommentBlock = 16 * 1024 * 1024;  // bytes of one comment block read
 constexpr std::string_view kValueSeparator = "; ";
 

@@ -2,6 +2,7 @@
 // key-value formats share.
 #include "TrackTags.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -14,9 +15,8 @@ namespace jarvet::tags {
 namespace {
 
 constexpr std::size_t kSniffSize = 16;
-constexpr std::array<std::uint8_t, 16> kAsfHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66,
-                                                         0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA,
-                                                         0x00, 0x62, 0xCE, 0x6C};
+constexpr std::array<std::uint8_t, 16> kAsfHeaderGuid = {
+    0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 bool StartsWith(const std::string& bytes, std::string_view prefix, std::size_t at = 0) {
   return bytes.size() >= at + prefix.size() && bytes.compare(at, prefix.size(), prefix) == 0;
@@ -29,7 +29,7 @@ void ReadTrailingTags(TByteSource& source, TTrackTags& tags) {
 }
 
 void ReadTags(TByteSource& source, TTrackTags& tags) {
-  std::string head = ReadBytes(source, 0, kSniffSize);
+  const std::string head = ReadBytes(source, 0, kSniffSize);
   if (StartsWith(head, "ID3")) {
     const std::int64_t behind = ID3v2TagLength(source, 0);
     const std::string next = ReadBytes(source, behind, kSniffSize);
@@ -57,7 +57,8 @@ void ReadTags(TByteSource& source, TTrackTags& tags) {
   } else if (StartsWith(head, "RIFF") && StartsWith(head, "WAVE", 8)) {
     tags.Format = "WAVE";
     ReadWaveTags(source, tags);
-  } else if (StartsWith(head, "FORM") && (StartsWith(head, "AIFF", 8) || StartsWith(head, "AIFC", 8))) {
+  } else if (StartsWith(head, "FORM") &&
+             (StartsWith(head, "AIFF", 8) || StartsWith(head, "AIFC", 8))) {
     tags.Format = "AIFF";
     ReadAiffTags(source, tags);
   } else {
@@ -98,7 +99,21 @@ void OfferCover(TTrackTags& tags, const TCoverLocation& cover) {
   if (!tags.Cover || (!haveFront && cover.PictureType == kFrontCover)) tags.Cover = cover;
 }
 
+bool TKeyValues::Uses(std::string_view key) {
+  static constexpr std::string_view kUsedKeys[] = {
+      "TITLE",          "ARTIST",      "ALBUM",          "ALBUMARTIST",  "ALBUM ARTIST",
+      "ALBUM_ARTIST",   "DATE",        "YEAR",           "TRACKNUMBER",  "TRACK",
+      "TRACKTOTAL",     "TOTALTRACKS", "DISCNUMBER",     "DISC",         "GENRE",
+      "COMMENT",        "DESCRIPTION", "COMPOSER",       "AUTHOR",       "WM/ALBUMTITLE",
+      "WM/ALBUMARTIST", "WM/YEAR",     "WM/TRACKNUMBER", "WM/PARTOFSET", "WM/GENRE",
+      "WM/COMPOSER"};
+  return std::any_of(std::begin(kUsedKeys), std::end(kUsedKeys),
+                     [&](std::string_view used) { return SameTextAscii(key, used); });
+}
+
 void TKeyValues::Add(std::string key, std::string value) {
+  if (value.empty() || Full() || !Uses(key)) return;
+  Held_ += sizeof(Fields_[0]) + key.size() + value.size();
   Fields_.emplace_back(std::move(key), std::move(value));
 }
 

@@ -20,9 +20,9 @@ enum class TCoverEncoding {
 
 struct TCoverLocation {
   std::string Mime;
-  std::uint8_t PictureType = 0;  // numbered as ID3v2 and FLAC number them; 3 the front cover
-  std::int64_t Offset = 0;       // of the first stored byte in the file
-  std::int64_t StoredSize = 0;   // Ogg: packet bytes, the page headers among them not counted
+  std::uint8_t PictureType = 0;      // numbered as ID3v2 and FLAC number them; 3 the front cover
+  std::int64_t Offset = 0;           // of the first stored byte in the file
+  std::int64_t StoredSize = 0;       // Ogg: packet bytes, the page headers among them not counted
   std::optional<std::int64_t> Size;  // of the picture itself, when known without reading it
   TCoverEncoding Encoding = TCoverEncoding::Plain;
 };

@@ -22,7 +22,8 @@ using namespace std::string_literals;
 const std::string kAudio(64, '\x55');
 const std::string kAsfHeader = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"s;
 const std::string kAsfContent = "\x33\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"s;
-const std::string kAsfExtended = "\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50"s;
+const std::string kAsfExtended =
+    "\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50"s;
 
 // The record's invariants on any input: valid UTF-8 everywhere, the cover inside the file.
 void ExpectSound(const TTrackTags& t, std::int64_t fileSize) {
@@ -50,15 +51,17 @@ std::string Summary(const TTrackTags& t, const std::string& file) {
   add("album", t.Album);
   add("aa", t.AlbumArtist);
   add("year", t.Year);
-  if (t.Track || t.TrackTotal) add("track", std::to_string(t.Track) + "/" + std::to_string(t.TrackTotal));
+  if (t.Track || t.TrackTotal)
+    add("track", std::to_string(t.Track) + "/" + std::to_string(t.TrackTotal));
   if (t.Disc) add("disc", std::to_string(t.Disc));
   add("genre", t.Genre);
   add("comment", t.Comment);
   add("composer", t.Composer);
   if (t.Cover) {
     const auto& c = *t.Cover;
-    std::string cover = c.Mime + "," + std::to_string(c.PictureType) + "," +
-                        file.substr(static_cast<std::size_t>(c.Offset), static_cast<std::size_t>(c.StoredSize));
+    std::string cover =
+        c.Mime + "," + std::to_string(c.PictureType) + "," +
+        file.substr(static_cast<std::size_t>(c.Offset), static_cast<std::size_t>(c.StoredSize));
     if (c.Size != c.StoredSize) cover += ",size=" + (c.Size ? std::to_string(*c.Size) : "?");
     add("cover", cover);
   }
@@ -97,13 +100,14 @@ std::string L1(const std::string& text) { return '\0' + text; }
 std::string U8(const std::string& text) { return '\3' + text; }
 
 TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
-  const std::string frames22 =
-      Id3Frame(2, "TT2", L1("Title")) + Id3Frame(2, "TP1", L1("Artist")) +
-      Id3Frame(2, "TP2", L1("Band")) + Id3Frame(2, "TYE", L1("1999")) +
-      Id3Frame(2, "TRK", L1("3/12")) + Id3Frame(2, "TPA", L1("2/3")) +
-      Id3Frame(2, "TCO", L1("(17)")) + Id3Frame(2, "COM", L1("eng\0Hi"s)) +
-      Id3Frame(2, "PIC", L1("PNG\3desc\0PICTURE"s));
-  const std::string wideValues = "\1\xFF\xFE" "A\0\0\0\xFE\xFF\0B"s;
+  const std::string frames22 = Id3Frame(2, "TT2", L1("Title")) + Id3Frame(2, "TP1", L1("Artist")) +
+                               Id3Frame(2, "TP2", L1("Band")) + Id3Frame(2, "TYE", L1("1999")) +
+                               Id3Frame(2, "TRK", L1("3/12")) + Id3Frame(2, "TPA", L1("2/3")) +
+                               Id3Frame(2, "TCO", L1("(17)")) + Id3Frame(2, "COM", L1("eng\0Hi"s)) +
+                               Id3Frame(2, "PIC", L1("PNG\3desc\0PICTURE"s));
+  const std::string wideValues =
+      "\1\xFF\xFE"
+      "A\0\0\0\xFE\xFF\0B"s;
   CheckCases({
       {"2.2 frames, picture by format name", Mp3(Id3Tag(2, frames22)),
        "title=Title artist=Artist aa=Band year=1999 track=3/12 disc=2 genre=Rock comment=Hi "
@@ -119,8 +123,7 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
        Mp3(Id3Tag(4, Id3Frame(4, "TDRC", U8("")) + Id3Frame(4, "TDRL", U8("2001-02")) +
                          Id3Frame(4, "TYER", L1("1998")))),
        "year=1998"},
-      {"original release year last", Mp3(Id3Tag(3, Id3Frame(3, "TORY", L1("1970")))),
-       "year=1970"},
+      {"original release year last", Mp3(Id3Tag(3, Id3Frame(3, "TORY", L1("1970")))), "year=1970"},
       {"an empty first frame counts as absent",
        Mp3(Id3Tag(3, Id3Frame(3, "TIT2", L1("")) + Id3Frame(3, "TIT2", L1("Later")))),
        "title=Later"},
@@ -139,21 +142,32 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
                          Id3Frame(4, "TALB", U8("Plain")))),
        "album=Plain"},
       {"data length indicator and unsynchronised frame",
-       Mp3(Id3Tag(4, Id3Frame(4, "TIT2", "\0\0\0\x05" "\0A\xFF\0B"s, '\x03'))),
-       "title=A\xC3\xBF" "B"},
+       Mp3(Id3Tag(4, Id3Frame(4, "TIT2",
+                              "\0\0\0\x05"
+                              "\0A\xFF\0B"s,
+                              '\x03'))),
+       "title=A\xC3\xBF"
+       "B"},
       {"version 3 extended header skipped",
        Mp3(Id3Tag(3, BigEndian(6, 4) + std::string(6, '\0') + Id3Frame(3, "TIT2", L1("T")),
                   '\x40')),
        "title=T"},
       {"tag unsynchronised as a whole: picture located in the stored bytes",
-       Mp3(Id3Tag(3, Unsynchronise(Id3Frame(3, "TIT2", L1("\xFFT")) +
-                                   Id3Frame(3, "APIC", L1("image/png\0\3\0\xFF\xFFP"s))),
+       Mp3(Id3Tag(3,
+                  Unsynchronise(Id3Frame(3, "TIT2", L1("\xFFT")) +
+                                Id3Frame(3, "APIC", L1("image/png\0\3\0\xFF\xFFP"s))),
                   '\x80')),
        "title=\xC3\xBFT cover=image/png,3,\xFF\0\xFF\0P,size=?"s},
+      {"version 4 picture frame unsynchronised by itself, a 0xFF in its description",
+       Mp3(Id3Tag(4, Id3Frame(4, "APIC", Unsynchronise(L1("image/png\0\3\xFF\0\xFFP"s)), '\x02'))),
+       "cover=image/png,3,\xFF\0P,size=?"s},
       {"a frame running past the tag ends the walk, earlier frames stand",
        Mp3(Id3Tag(3, Id3Frame(3, "TIT2", L1("Kept")) + "TPE1" + BigEndian(5000, 4) + "\0\0\0Lost"s,
                   0, 0)),
        "title=Kept"},
+      {"a description longer than the first read of a picture frame",
+       Mp3(Id3Tag(3, Id3Frame(3, "APIC", L1("image/png\0\3"s + std::string(700, 'd') + "\0PIC"s)))),
+       "cover=image/png,3,PIC"},
       {"front cover wins over an earlier other picture",
        Mp3(Id3Tag(3, Id3Frame(3, "APIC", L1("image/jpeg\0\4\0BACK"s)) +
                          Id3Frame(3, "APIC", L1("image/png\0\3\0FRONT"s)) +
@@ -165,13 +179,14 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
 TEST(TrackTagsMp3, FirstTagPresentGivesEveryField) {
   const std::string id3v2 = Id3Tag(3, Id3Frame(3, "TIT2", L1("v2")));
   const std::string ape = ApeTag({{"Title", "ape"}, {"ARTIST", "ape artist"}});
-  const std::string id3v1 = "TAG" + ("v1" + std::string(28, '\0')) + ("v1 artist" + std::string(21, '\0')) +
-                            std::string(30, '\0') + "2000" + std::string(28, '\0') + "\0\x05\x11"s;
+  const std::string id3v1 = "TAG" + ("v1" + std::string(28, '\0')) +
+                            ("v1 artist" + std::string(21, '\0')) + std::string(30, '\0') + "2000" +
+                            std::string(28, '\0') + "\0\x05\x11"s;
   CheckCases({
       {"ID3v2 first, nothing merged from the others", Mp3(id3v2) + ape + id3v1, "title=v2",
        "ID3v2.3"},
-      {"then APEv2 before the ID3v1 trailer", Mp3("") + ape + id3v1,
-       "title=ape artist=ape artist", "APEv2"},
+      {"then APEv2 before the ID3v1 trailer", Mp3("") + ape + id3v1, "title=ape artist=ape artist",
+       "APEv2"},
       {"then ID3v1 with its genre name", Mp3("") + id3v1,
        "title=v1 artist=v1 artist year=2000 track=5/0 genre=Rock", "ID3v1.1"},
       {"APEv2 header first, at the start of a file", ApeTag({{"title", "head"}}, true) + kAudio,
@@ -185,8 +200,9 @@ std::string Flac(const std::vector<std::string>& fields, const std::string& more
 
 TEST(TrackTagsVorbis, WhichValueWins) {
   CheckCases({
-      {"keys ignore case; track and total in one", Flac({"title=T", "TrackNumber=3/12", "DATE=1999-05-17"}),
-       "title=T year=1999 track=3/12", "Vorbis comment"},
+      {"keys ignore case; track and total in one",
+       Flac({"title=T", "TrackNumber=3/12", "DATE=1999-05-17"}), "title=T year=1999 track=3/12",
+       "Vorbis comment"},
       {"track total field", Flac({"TRACKNUMBER=3", "TOTALTRACKS=9", "DISCNUMBER=2/2"}),
        "track=3/9 disc=2"},
       {"album artist by the first key present",
@@ -210,10 +226,15 @@ TEST(TrackTagsVorbis, WhichValueWins) {
 std::string VorbisIdentification() { return "\x01vorbis" + std::string(23, '\0'); }
 
 TEST(TrackTagsOgg, CommentPacketAcrossPages) {
-  const std::string comment = "\x03vorbis" + VorbisComment({"TITLE=" + std::string(600, 't'), "ARTIST=A"}) + '\1';
+  const std::string comment =
+      "\x03vorbis" + VorbisComment({"TITLE=" + std::string(600, 't'), "ARTIST=A"}) + '\1';
   const std::string picture = FlacPicture(3, "image/png", "FRONT");
-  const std::string opusTags = "OpusTags" + VorbisComment({"TITLE=Opus", "METADATA_BLOCK_PICTURE=" +
-                                                           std::string("AAAAAwAAAAlpbWFnZS9wbmcAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAVGUk9OVA==")});
+  const std::string opusTags =
+      "OpusTags" +
+      VorbisComment(
+          {"TITLE=Opus",
+           "METADATA_BLOCK_PICTURE=" +
+               std::string("AAAAAwAAAAlpbWFnZS9wbmcAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAVGUk9OVA==")});
   ASSERT_EQ(Base64Decode("AAAAAwAAAAlpbWFnZS9wbmcAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAVGUk9OVA==", 100),
             picture);
   // A page of another stream between the two packets' pages.
@@ -223,9 +244,9 @@ TEST(TrackTagsOgg, CommentPacketAcrossPages) {
   CheckCases({
       {"one segment a page, another stream between", first + other + rest,
        "title=" + std::string(600, 't') + " artist=A", "Vorbis comment"},
-      {"Opus, picture in base64",
-       OggStream({"OpusHead" + std::string(11, '\0'), opusTags}, 3),
-       "title=Opus cover=image/png,3,AAAAAwAAAAlpbWFnZS9wbmcAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAVGUk9OVA==,size=5"},
+      {"Opus, picture in base64", OggStream({"OpusHead" + std::string(11, '\0'), opusTags}, 3),
+       "title=Opus "
+       "cover=image/png,3,AAAAAwAAAAlpbWFnZS9wbmcAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAVGUk9OVA==,size=5"},
       {"stream cut inside the comment packet: nothing half-read",
        (first + rest).substr(0, first.size() + 8 * 28), ""},
   });
@@ -238,13 +259,23 @@ std::string M4a(const std::string& items, bool moovLast = true) {
 }
 
 TEST(TrackTagsMp4, ItemList) {
-  const std::string numbers = Mp4Item("trkn", 0, BigEndian(3, 4) + BigEndian(12, 2) + BigEndian(0, 2)) +
-                              Mp4Item("disk", 0, BigEndian(2, 4) + BigEndian(2, 2));
+  const std::string numbers =
+      Mp4Item("trkn", 0, BigEndian(3, 4) + BigEndian(12, 2) + BigEndian(0, 2)) +
+      Mp4Item("disk", 0, BigEndian(2, 4) + BigEndian(2, 2));
   CheckCases({
       {"moov behind a 64-bit mdat",
-       M4a(Mp4Item("\xA9nam", 1, "Title") + Mp4Item("\xA9" "ART", 2, "\0A\0r\0t"s) +
-           Mp4Item("aART", 1, "Band") + Mp4Item("\xA9" "day", 1, "1999-05-17T00:00:00Z") +
-           Mp4Item("\xA9" "cmt", 1, "Note") + Mp4Item("\xA9wrt", 1, "Writer") + numbers),
+       M4a(Mp4Item("\xA9nam", 1, "Title") +
+           Mp4Item("\xA9"
+                   "ART",
+                   2, "\0A\0r\0t"s) +
+           Mp4Item("aART", 1, "Band") +
+           Mp4Item("\xA9"
+                   "day",
+                   1, "1999-05-17T00:00:00Z") +
+           Mp4Item("\xA9"
+                   "cmt",
+                   1, "Note") +
+           Mp4Item("\xA9wrt", 1, "Writer") + numbers),
        "title=Title artist=Art aa=Band year=1999 track=3/12 disc=2 comment=Note composer=Writer",
        "MP4 ilst"},
       {"gnre is the ID3v1 index plus one", M4a(Mp4Item("gnre", 0, BigEndian(18, 2)), false),
@@ -264,14 +295,16 @@ std::string Asf(const std::string& objects) {
   return AsfObject(kAsfHeader, LittleEndian(3, 4) + "\1\2" + objects) + kAudio;
 }
 
-std::string AsfContent(const std::string& title, const std::string& author, const std::string& description) {
+std::string AsfContent(const std::string& title, const std::string& author,
+                       const std::string& description) {
   const std::string t = Utf16Le(title), a = Utf16Le(author), d = Utf16Le(description);
   return AsfObject(kAsfContent, LittleEndian(t.size(), 2) + LittleEndian(a.size(), 2) +
                                     LittleEndian(0, 2) + LittleEndian(d.size(), 2) +
                                     LittleEndian(0, 2) + t + a + d);
 }
 
-std::string AsfAttributes(const std::vector<std::tuple<std::string, int, std::string>>& attributes) {
+std::string AsfAttributes(
+    const std::vector<std::tuple<std::string, int, std::string>>& attributes) {
   std::string body = LittleEndian(attributes.size(), 2);
   for (const auto& [name, type, value] : attributes) {
     const std::string n = Utf16Le(name + '\0');
@@ -282,7 +315,8 @@ std::string AsfAttributes(const std::vector<std::tuple<std::string, int, std::st
 }
 
 TEST(TrackTagsAsf, ContentDescriptionThenAttributes) {
-  const std::string picture = "\3" + LittleEndian(5, 4) + Utf16Le("image/png\0"s) + Utf16Le("\0"s) + "FRONT";
+  const std::string picture =
+      "\3" + LittleEndian(5, 4) + Utf16Le("image/png\0"s) + Utf16Le("\0"s) + "FRONT";
   CheckCases({
       {"content description first",
        Asf(AsfContent("Title", "Author", "Note") +
@@ -292,33 +326,35 @@ TEST(TrackTagsAsf, ContentDescriptionThenAttributes) {
                           {"WM/Year", 0, Utf16Le("1999")},
                           {"Description", 0, Utf16Le("Other note")},
                           {"WM/Picture", 1, picture}})),
-       "title=Title artist=Author album=Album year=1999 track=5/0 comment=Note cover=image/png,3,FRONT",
+       "title=Title artist=Author album=Album year=1999 track=5/0 comment=Note "
+       "cover=image/png,3,FRONT",
        "ASF"},
       {"attributes when the content description is empty",
        Asf(AsfContent("", "", "") + AsfAttributes({{"Title", 0, Utf16Le("Other")},
-                                                    {"Author", 0, Utf16Le("By")},
-                                                    {"WM/TrackNumber", 0, Utf16Le("4/9")},
-                                                    {"Description", 0, Utf16Le("Other note")}})),
+                                                   {"Author", 0, Utf16Le("By")},
+                                                   {"WM/TrackNumber", 0, Utf16Le("4/9")},
+                                                   {"Description", 0, Utf16Le("Other note")}})),
        "title=Other artist=By track=4/9 comment=Other note"},
       {"an attribute claiming more than its object: earlier ones stand",
        Asf(kAsfExtended + LittleEndian(24 + 2 + 30 + 26, 8) + LittleEndian(2, 2) +
-           LittleEndian(18, 2) + Utf16Le("WM/Genre\0"s) + LittleEndian(0, 2) +
-           LittleEndian(6, 2) + Utf16Le("Pop") + LittleEndian(16, 2) + Utf16Le("WM/Year\0"s) +
-           LittleEndian(0, 2) + LittleEndian(60000, 2) + Utf16Le("1999")),
+           LittleEndian(18, 2) + Utf16Le("WM/Genre\0"s) + LittleEndian(0, 2) + LittleEndian(6, 2) +
+           Utf16Le("Pop") + LittleEndian(16, 2) + Utf16Le("WM/Year\0"s) + LittleEndian(0, 2) +
+           LittleEndian(60000, 2) + Utf16Le("1999")),
        "genre=Pop"},
   });
 }
 
 std::string Wave(const std::string& chunks) {
-  const std::string body = "WAVE" + RiffChunk("fmt ", std::string(16, '\0')) + chunks + RiffChunk("data", kAudio);
+  const std::string body =
+      "WAVE" + RiffChunk("fmt ", std::string(16, '\0')) + chunks + RiffChunk("data", kAudio);
   return "RIFF" + LittleEndian(body.size(), 4) + body;
 }
 
 TEST(TrackTagsRiff, InfoListAndId3Chunk) {
-  const std::string info = RiffChunk("LIST", "INFO" + RiffChunk("INAM", "Title\0junk"s) +
-                                                 RiffChunk("IART", "Caf\xE9\0"s) +
-                                                 RiffChunk("ICRD", "1999-05-17") +
-                                                 RiffChunk("IPRT", "3/12") + RiffChunk("ICMT", "Hi"));
+  const std::string info =
+      RiffChunk("LIST", "INFO" + RiffChunk("INAM", "Title\0junk"s) +
+                            RiffChunk("IART", "Caf\xE9\0"s) + RiffChunk("ICRD", "1999-05-17") +
+                            RiffChunk("IPRT", "3/12") + RiffChunk("ICMT", "Hi"));
   const std::string id3 = RiffChunk("id3 ", Id3Tag(3, Id3Frame(3, "TIT2", L1("ID3 title"))));
   const std::string aiffBody = "AIFF" + RiffChunk("COMM", std::string(18, '\0'), true) +
                                RiffChunk("ID3 ", Id3Tag(4, Id3Frame(4, "TIT2", U8("Aiff"))), true);
@@ -338,16 +374,20 @@ TEST(TrackTagsHostile, LyingSizesAndCounts) {
   CheckCases({
       {"Vorbis comment count and length beyond the block",
        "fLaC" + FlacStreamInfo() + FlacBlock(4, hugeCount, true), ""},
-      {"FLAC block longer than the file", "fLaC" + FlacStreamInfo() + "\x84\xFF\xFF\xFF" + VorbisComment({"TITLE=T"}),
-       "title=T"},
+      {"FLAC block longer than the file",
+       "fLaC" + FlacStreamInfo() + "\x84\xFF\xFF\xFF" + VorbisComment({"TITLE=T"}), "title=T"},
       {"Ogg page with more lacing than bytes", OggPage(1, 0, {255, 255, 255}, "\x01vorbis"), ""},
-      {"MP4 atom of size 0 runs to the end", Mp4Ftyp() + BigEndian(0, 4) + "moov" +
-                                                  Mp4Atom("udta", Mp4Atom("meta", std::string(4, '\0') + Mp4Atom("ilst", Mp4Item("\xA9nam", 1, "T")))),
+      {"MP4 atom of size 0 runs to the end",
+       Mp4Ftyp() + BigEndian(0, 4) + "moov" +
+           Mp4Atom("udta", Mp4Atom("meta", std::string(4, '\0') +
+                                               Mp4Atom("ilst", Mp4Item("\xA9nam", 1, "T")))),
        "title=T"},
-      {"MP4 64-bit size beyond the file", Mp4Ftyp() + BigEndian(1, 4) + "mdat" + BigEndian(1ULL << 62, 8), ""},
+      {"MP4 64-bit size beyond the file",
+       Mp4Ftyp() + BigEndian(1, 4) + "mdat" + BigEndian(1ULL << 62, 8), ""},
       {"ASF header object smaller than its header", kAsfHeader + LittleEndian(3, 8) + kAudio, ""},
-      {"APEv2 size beyond the file", Mp3("") + ApeTag({{"Title", "T"}}).substr(0, 12) +
-                                          LittleEndian(1u << 30, 4) + LittleEndian(1u << 31, 4) + std::string(12, '\0'),
+      {"APEv2 size beyond the file",
+       Mp3("") + ApeTag({{"Title", "T"}}).substr(0, 12) + LittleEndian(1u << 30, 4) +
+           LittleEndian(1u << 31, 4) + std::string(12, '\0'),
        ""},
       {"ID3v2 frame size beyond the tag", Mp3(Id3Tag(4, "TIT2\x7F\x7F\x7F\x7F\0\0\0T"s)), ""},
   });
@@ -355,7 +395,8 @@ TEST(TrackTagsHostile, LyingSizesAndCounts) {
 
 TEST(TrackTagsHostile, FieldTextBounded) {
   const std::string longTitle(3 * kMaxFieldText, 'x');
-  const std::string file = Flac({"TITLE=" + longTitle, "ARTIST=" + std::string(kMaxFieldText - 1, 'y') + "\xC3\xA9"});
+  const std::string file =
+      Flac({"TITLE=" + longTitle, "ARTIST=" + std::string(kMaxFieldText - 1, 'y') + "\xC3\xA9"});
   TMemorySource source(file);
   const TTrackTags tags = ReadTrackTags(source);
   EXPECT_EQ(tags.Title, std::string(kMaxFieldText, 'x'));
@@ -373,7 +414,9 @@ TEST(TrackTagsHostile, DamagedSamples) {
   int files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(JARVET_TEST_DATA)) {
     const std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file() || entry.path().extension() == ".sh" || entry.path().extension() == ".cpp") continue;
+    if (!entry.is_regular_file() || entry.path().extension() == ".sh" ||
+        entry.path().extension() == ".cpp")
+      continue;
     ++files;
     SCOPED_TRACE(entry.path().string());
     const std::string whole = FileBytes(entry.path());
@@ -402,7 +445,8 @@ TEST(TagText, Rules) {
   EXPECT_EQ(NumberAfterSlash("3"), 0u);
   EXPECT_EQ(YearOf("1999-05-17"), "1999");
   EXPECT_EQ(YearOf("\xC3\xA9t\xC3\xA9s"), "\xC3\xA9t\xC3\xA9s");  // characters, not bytes
-  EXPECT_EQ(ValidUtf8("a\xC3(\xED\xA0\x80z"), "a\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz");
+  EXPECT_EQ(ValidUtf8("a\xC3(\xED\xA0\x80z"),
+            "a\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz");
   EXPECT_EQ(Utf8OrWindows1252("\x80 \xE9"), "\xE2\x82\xAC \xC3\xA9");
   EXPECT_EQ(Utf8OrWindows1252("\xC3\xA9"), "\xC3\xA9");
   EXPECT_EQ(Utf16ToUtf8("\x3C\xD8\xB5\xDF\x00\xD8"s, false), "\xF0\x9F\x8E\xB5\xEF\xBF\xBD");

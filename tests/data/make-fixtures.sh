@@ -94,6 +94,7 @@ for layout in moov-last faststart; do
     -metadata composer="$composer" "$here/mp4/$layout-ffmpeg.m4a"
 done
 ffmpeg -loglevel error -y -i "$silence" -c:a aac -b:a 16k -bitexact "$work/plain.m4a"
+# AtomicParsley stamps the time into the movie header: that sample differs from run to run there.
 AtomicParsley "$work/plain.m4a" --title "$title" --artist "$artist" --album "$album" \
   --albumArtist "$album_artist" --year 1999 --tracknum 3/12 --disk 2/2 --genre "$genre" \
   --comment "$comment" --composer "$composer" --artwork "$small" \

@@ -124,12 +124,14 @@ inline std::string Mp4Atom(std::string_view type, std::string_view body) {
 
 // An ilst item of one data atom.
 inline std::string Mp4Item(std::string_view type, std::uint32_t dataType, std::string_view value) {
-  return Mp4Atom(type, Mp4Atom("data", BigEndian(dataType, 4) + BigEndian(0, 4) + std::string(value)));
+  return Mp4Atom(type,
+                 Mp4Atom("data", BigEndian(dataType, 4) + BigEndian(0, 4) + std::string(value)));
 }
 
 // moov/udta/meta/ilst around the items.
 inline std::string Mp4Moov(std::string_view items) {
-  const std::string hdlr = Mp4Atom("hdlr", std::string(8, '\0') + "mdirappl" + std::string(9, '\0'));
+  const std::string hdlr =
+      Mp4Atom("hdlr", std::string(8, '\0') + "mdirappl" + std::string(9, '\0'));
   const std::string meta = Mp4Atom("meta", std::string(4, '\0') + hdlr + Mp4Atom("ilst", items));
   return Mp4Atom("moov", Mp4Atom("udta", meta));
 }
@@ -141,8 +143,8 @@ inline std::string AsfObject(std::string_view guid, std::string_view body) {
 }
 
 inline std::string RiffChunk(std::string_view id, std::string_view data, bool bigEndian = false) {
-  std::string chunk = std::string(id) + (bigEndian ? BigEndian(data.size(), 4)
-                                                   : LittleEndian(data.size(), 4)) +
+  std::string chunk = std::string(id) +
+                      (bigEndian ? BigEndian(data.size(), 4) : LittleEndian(data.size(), 4)) +
                       std::string(data);
   if (data.size() % 2) chunk += '\0';
   return chunk;
