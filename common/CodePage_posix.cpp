@@ -17,12 +17,6 @@ namespace {
 constexpr char32_t kReplacement = kReplacementCharacter;
 constexpr char kDefaultChar = '?';
 
-// Windows-1252 0x80 to 0x9F; the five undefined bytes keep their own value, as Windows does.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // Encodes code points into the locale's character set, one at a time, so that a character the
 // set lacks costs only itself.
 class TLocaleEncoder {
@@ -124,9 +118,7 @@ void InitCodePage() { std::setlocale(LC_CTYPE, ""); }
 std::string Windows1252ToAnsi(std::string_view bytes) {
   std::string out;
   for (char byte : bytes) {
-    const auto b = static_cast<unsigned char>(byte);
-    const char32_t c = (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : b;
-    Encoder().Append(out, c);
+    Encoder().Append(out, Windows1252Character(static_cast<unsigned char>(byte)));
   }
   return out;
 }

@@ -8,6 +8,10 @@ namespace jarvet {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
+// Length of the valid UTF-8 sequence at text[at], its code point in value; 0 when none starts
+// there (a stray or missing continuation byte, an overlong form, a surrogate).
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t at, char32_t& value);
+
 // Calls emit with each code point of bytes; a malformed sequence gives one
 // kReplacementCharacter for its first byte and decoding goes on at the next.
 template <typename Emit>
@@ -17,46 +21,25 @@ void ForEachUtf8CodePoint(std::string_view bytes, Emit emit);
 template <typename Emit>
 void ForEachUtf16CodePoint(std::u16string_view units, Emit emit);
 
+// The character a Windows-1252 byte stands for; its five undefined bytes keep their own value,
+// as Windows does.
+char32_t Windows1252Character(unsigned char byte);
+
 void AppendUtf8(std::string& out, char32_t c);
 std::string Utf16ToUtf8(std::u16string_view units);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 // Malformed sequences replaced, so that the text is valid UTF-8.
 std::string ValidUtf8(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
+std::string Windows1252ToUtf8(std::string_view bytes);
 
 template <typename Emit>
 void ForEachUtf8CodePoint(std::string_view bytes, Emit emit) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    std::size_t length = lead < 0x80           ? 1
-                         : (lead >> 5) == 6    ? 2
-                         : (lead >> 4) == 14   ? 3
-                         : (lead >> 3) == 30   ? 4
-                                               : 0;
+  for (std::size_t i = 0; i < bytes.size();) {
     char32_t c = kReplacementCharacter;
-    if (length == 1) {
-      c = lead;
-    } else if (length > 1 && i + length <= bytes.size()) {
-      char32_t value = lead & (0x7F >> length);
-      bool valid = true;
-      for (std::size_t k = 1; k < length && valid; ++k) {
-        const auto next = static_cast<unsigned char>(bytes[i + k]);
-        valid = (next & 0xC0) == 0x80;
-        value = (value << 6) | (next & 0x3F);
-      }
-      static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-      if (valid && value >= kSmallest[length] && value <= 0x10FFFF &&
-          !(value >= 0xD800 && value < 0xE000)) {
-        c = value;
-      } else {
-        length = 1;
-      }
-    } else {
-      length = 1;
-    }
-    emit(c);
-    i += length;
+    const std::size_t length = Utf8SequenceAt(bytes, i, c);
+    emit(length == 0 ? kReplacementCharacter : c);
+    i += length == 0 ? 1 : length;
   }
 }
 

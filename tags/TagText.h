@@ -9,21 +9,22 @@
 #include <string_view>
 #include <vector>
 
+#include "Unicode.h"
+
 namespace jarvet::tags {
 
 constexpr std::size_t kMaxFieldText = 64 * 1024;            // bytes of UTF-8 kept per field
 constexpr std::size_t kMaxCommentBlock = 16 * 1024 * 1024;  // bytes of one comment block read
 constexpr std::string_view kValueSeparator = "; ";
 
-void AppendUtf8(std::string& out, char32_t c);
-// Malformed sequences become U+FFFD, so the result is always valid UTF-8.
-std::string ValidUtf8(std::string_view bytes);
-bool IsValidUtf8(std::string_view bytes);
-std::string Windows1252ToUtf8(std::string_view bytes);
+// The conversions every layer uses (malformed UTF-8 and unpaired surrogates become U+FFFD).
+using ::jarvet::AppendUtf8;
+using ::jarvet::IsValidUtf8;
+using ::jarvet::Utf16ToUtf8;
+using ::jarvet::ValidUtf8;
+using ::jarvet::Windows1252ToUtf8;
 // Valid UTF-8 stays as it is; anything else is taken as Windows-1252.
 std::string Utf8OrWindows1252(std::string_view bytes);
-// Unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view units);
 // Whole code units up to the end (a last odd byte is dropped).
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 // At most maxBytes, never cutting a character.
