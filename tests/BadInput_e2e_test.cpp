@@ -23,11 +23,6 @@ class BadInputTest : public PlayerFixture {
     StartPlayer({"--entry", "/m/a.mp3|245", "--entry", "/m/b.mp3|100", "--entry", "/m/c.mp3|60",
                  "--entry", "/m/d.mp3|30", "--status", "playing"});
   }
-  Strings JournalFrom(std::size_t first) const {
-    const Strings journal = Journal();
-    return Strings(journal.begin() + static_cast<long>(std::min(first, journal.size())),
-                   journal.end());
-  }
 };
 
 TEST_F(BadInputTest, NumbersAtAndBeyondThe32BitLimits) {

@@ -105,11 +105,6 @@ class BadInputPosixTest : public PlayerFixture {
     std::remove(kListFilePath);
     PlayerFixture::TearDown();
   }
-  Strings JournalFrom(std::size_t first) const {
-    const Strings journal = Journal();
-    return Strings(journal.begin() + static_cast<long>(std::min(first, journal.size())),
-                   journal.end());
-  }
 };
 
 // Whatever the run had to write, its line or the failure report, it ends with status 1 and

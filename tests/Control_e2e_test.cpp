@@ -22,11 +22,6 @@ class ControlTest : public PlayerFixture {
     options.insert(options.end(), more.begin(), more.end());
     StartPlayer(options);
   }
-  // The journal lines a run added.
-  Strings Added(std::size_t before) const {
-    const Strings journal = Journal();
-    return Strings(journal.begin() + static_cast<long>(before), journal.end());
-  }
 };
 
 TEST_F(ControlTest, EachCommandReachesThePlayer) {
@@ -63,7 +58,7 @@ TEST_F(ControlTest, EachCommandReachesThePlayer) {
     EXPECT_EQ(result.Status, 0) << c.Parameters[0] << ": " << result.Errors;
     EXPECT_EQ(result.Output, c.Output) << c.Parameters[0];
     EXPECT_EQ(result.Errors, "") << c.Parameters[0];
-    EXPECT_EQ(Added(before), c.Journal) << c.Parameters[0];
+    EXPECT_EQ(JournalFrom(before), c.Journal) << c.Parameters[0];
   }
 }
 
@@ -78,7 +73,7 @@ TEST_F(ControlTest, UnicodeFileNamesArriveIntactThroughAddAndList) {
   const TProcessResult added = JarvetUtf8({"ADD", path});
   EXPECT_EQ(added.Status, 0) << added.Errors;
   EXPECT_EQ(added.Output, "1\r\n");
-  const Strings journal = Added(before);
+  const Strings journal = JournalFrom(before);
   ASSERT_EQ(journal.size(), 4u);
   EXPECT_EQ(journal[0], "1024 0 124");
   EXPECT_EQ(journal[1], "1024 0 0") << "the version decides between ANSI and wide";
@@ -95,7 +90,7 @@ TEST_F(ControlTest, UnicodeFileNamesArriveIntactThroughAddAndList) {
   before = Journal().size();
   const TProcessResult opened = JarvetUtf8({"OPEN", path, "http://radio.example/live"});
   EXPECT_EQ(opened.Output, "2\r\n");
-  const Strings openJournal = Added(before);
+  const Strings openJournal = JournalFrom(before);
   ASSERT_EQ(openJournal.size(), 7u);
   EXPECT_EQ(openJournal[0], "1024 0 101");
   EXPECT_EQ(openJournal[3], "74 1100 52 http://radio.example/live");
@@ -110,7 +105,7 @@ TEST_F(ControlTest, OlderPlayersGetAnsiPathsAndImitatorsTheDump) {
   std::size_t before = Journal().size();
   EXPECT_EQ(Jarvet({"ADD", Dir + "/plain.mp3"}).Output, "1\r\n");
   const std::string fileName = fs::path(Dir + "/plain.mp3").lexically_normal().string();
-  EXPECT_EQ(Added(before)[2], "74 100 " + std::to_string(fileName.size() + 1) + " " + fileName);
+  EXPECT_EQ(JournalFrom(before)[2], "74 100 " + std::to_string(fileName.size() + 1) + " " + fileName);
 
   // A player that answers no pointer request: the playlist dump, titled by the file names.
   before = Journal().size();
@@ -118,7 +113,7 @@ TEST_F(ControlTest, OlderPlayersGetAnsiPathsAndImitatorsTheDump) {
   EXPECT_EQ(listed.Output.rfind("1\ta\t/m/a.mp3\r\n2\tb\t/m/b.mp3\r\n3\tc\t/m/c.ogg\r\n4\tplain\t", 0),
             0u)
       << listed.Output;
-  EXPECT_EQ(Added(before).back(), "1024 0 120");
+  EXPECT_EQ(JournalFrom(before).back(), "1024 0 120");
   // Nor the length in ms: the seconds stand in.
   EXPECT_EQ(Jarvet({"SEEKBY", "+5:00"}).Output, "04:05\r\n");
 }

@@ -1,4 +1,5 @@
 // What the player fixture does the same way on every platform.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,6 +28,12 @@ TProcessResult PlayerFixture::JarvetUtf8(const std::vector<std::string>& paramet
   std::vector<std::string> all{Dir};
   all.insert(all.end(), parameters.begin(), parameters.end());
   return RunProcessUtf8(JARVET_PROGRAM, all);
+}
+
+std::vector<std::string> PlayerFixture::JournalFrom(std::size_t first) const {
+  const std::vector<std::string> journal = Journal();
+  return std::vector<std::string>(
+      journal.begin() + static_cast<long>(std::min(first, journal.size())), journal.end());
 }
 
 std::string PlayerFixture::JournalPath() const {

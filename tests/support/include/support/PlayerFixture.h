@@ -31,6 +31,8 @@ class PlayerFixture : public ::testing::Test {
   // Every message the players started by StartPlayer received, one "message wParam lParam" a
   // line.
   std::vector<std::string> Journal() const;
+  // The journal's lines from the first-th on (what a run added, given the size before it).
+  std::vector<std::string> JournalFrom(std::size_t first) const;
   std::string JournalPath() const;
   // Sends one message to the running player directly, as a second controller would.
   std::int32_t SendToPlayer(std::int32_t message, std::int32_t wParam, std::int32_t lParam) const;
