@@ -270,10 +270,15 @@ TEST_F(NowCommandsTest, WatchFileIsNeverSeenHalfWrittenOrMissing) {
   EXPECT_EQ(bad, 0);
   EXPECT_EQ(seen, whole) << "both texts were read, each whole";
 
-  // Stopped, or no player at all: an empty file; it keeps running meanwhile.
+  // Stopped, or no player at all: an empty file; it keeps running meanwhile, and finds a player
+  // that comes back.
   ASSERT_EQ(Jarvet({"STOP"}).Status, 0);
   std::this_thread::sleep_for(kAfterPoll);
   EXPECT_EQ(ReadFile(file), "");
+  StopPlayer();
+  StartPlayer({"--entry", Dir + kSeparator + "b.mp3|100|Back again", "--status", "playing"});
+  std::this_thread::sleep_for(kAfterPoll);
+  EXPECT_EQ(ReadFile(file), "playing: Back again");
   const TProcessResult result = watch.Stop(kEndMs);
 #ifndef _WIN32
   EXPECT_EQ(result.Status, 0) << "SIGTERM is an ordinary end";
