@@ -1,6 +1,7 @@
 // What the player fixture does the same way on every platform.
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "support/PlayerFixture.h"
@@ -15,7 +16,11 @@ void PlayerFixture::TearDown() {
 TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters) const {
   std::vector<std::string> all{Dir};
   all.insert(all.end(), parameters.begin(), parameters.end());
-  return RunProcess(JARVET_PROGRAM, all);
+  TProcessResult result = RunProcess(JARVET_PROGRAM, all);
+  // jarvet writes there only a report that standard output did not take: a rare failure should
+  // leave its reason in the test's log.
+  if (!result.Errors.empty()) std::cerr << "jarvet's standard error: " << result.Errors;
+  return result;
 }
 
 std::string PlayerFixture::JournalPath() const {
