@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "support/PlayerFixture.h"
@@ -21,7 +22,11 @@ void PlayerFixture::KillPlayer() {
 TProcessResult PlayerFixture::Jarvet(const std::vector<std::string>& parameters) const {
   std::vector<std::string> all{Dir};
   all.insert(all.end(), parameters.begin(), parameters.end());
-  return RunProcess(JARVET_PROGRAM, all);
+  TProcessResult result = RunProcess(JARVET_PROGRAM, all);
+  // jarvet writes there only a report that standard output did not take: a rare failure should
+  // leave its reason in the test's log.
+  if (!result.Errors.empty()) std::cerr << "jarvet's standard error: " << result.Errors;
+  return result;
 }
 
 TProcessResult PlayerFixture::JarvetUtf8(const std::vector<std::string>& parameters) const {
