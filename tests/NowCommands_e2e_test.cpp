@@ -12,9 +12,6 @@
 
 #include "support/PlayerFixture.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace jarvet::testing {
 namespace {
@@ -39,32 +36,6 @@ std::string JsonEscaped(const std::string& text) {
     out += c;
   }
   return out;
-}
-
-// The file's whole contents as a reader that polls it gets them; false when it can't be opened.
-// On Windows the reader shares deletion, as a reader of a file that is replaced must: any
-// other is refused for the instant of each replacement (a sharing violation, not a missing or
-// partial file).
-bool ReadAsPoller(const std::string& path, std::string& text) {
-  text.clear();
-#ifdef _WIN32
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
-  return true;
-#else
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  text = bytes.str();
-  return true;
-#endif
 }
 
 class NowCommandsTest : public PlayerFixture {
@@ -262,7 +233,7 @@ TEST_F(NowCommandsTest, WatchFileIsNeverSeenHalfWrittenOrMissing) {
   for (int i = 0; i < 10000 || (seen.size() < 2 && std::chrono::steady_clock::now() < deadline);
        ++i) {
     std::string text;
-    if (!ReadAsPoller(file, text) || whole.count(text) == 0) ++bad;
+    if (!ReadFileAsPoller(file, text) || whole.count(text) == 0) ++bad;
     seen.insert(text);
   }
   reading = false;

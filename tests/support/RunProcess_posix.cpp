@@ -148,15 +148,21 @@ TProcessResult TBackgroundProcess::Stop(int timeoutMs) {
 TProcessResult TBackgroundProcess::Collect(int status) const {
   TProcessResult result;
   result.Status = status;
-  for (auto [path, text] : {std::pair{&OutputPath_, &result.Output}, {&ErrorsPath_, &result.Errors}}) {
-    const int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
-    char buffer[4096];
-    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) {
-      text->append(buffer, static_cast<std::size_t>(n));
-    }
-    if (fd >= 0) close(fd);
-  }
+  ReadFileAsPoller(OutputPath_, result.Output);
+  ReadFileAsPoller(ErrorsPath_, result.Errors);
   return result;
+}
+
+bool ReadFileAsPoller(const std::string& path, std::string& text) {
+  text.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return true;
 }
 
 void KillProcess(long id) {

@@ -236,13 +236,7 @@ namespace {
 
 std::string ReadWhole(const std::string& path) {
   std::string text;
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
+  ReadFileAsPoller(path, text);
   return text;
 }
 
@@ -305,6 +299,19 @@ TProcessResult TBackgroundProcess::Collect(int status) const {
   result.Output = ReadWhole(OutputPath_);
   result.Errors = ReadWhole(ErrorsPath_);
   return result;
+}
+
+bool ReadFileAsPoller(const std::string& path, std::string& text) {
+  text.clear();
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  return true;
 }
 
 void KillProcess(long id) {

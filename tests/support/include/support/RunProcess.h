@@ -48,6 +48,11 @@ class TBackgroundProcess {
   std::string OutputPath_, ErrorsPath_;
 };
 
+// The file's whole contents, as a program that polls it reads them; false when it can't be
+// opened. On Windows the file is opened sharing deletion, as a reader of a file that is replaced
+// must: any other is refused for the instant of each replacement.
+bool ReadFileAsPoller(const std::string& path, std::string& text);
+
 // A standardOutput on which every write fails.
 extern const char kUnwritableOutput[];
 // A standardOutput that is not there: a closed descriptor, or no handle.
