@@ -208,12 +208,13 @@ void StoreComment(std::string_view data, TFrames& frames) {
   }
 }
 
+// Version 2.2 names a picture's format by three ISO-8859-1 characters.
 std::string MimeOfFormat(std::string_view format) {
   if (format == "JPG") return "image/jpeg";
   if (format == "PNG") return "image/png";
-  std::string mime = "image/";
-  for (char c : format) mime += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return mime;
+  std::string lower;
+  for (char c : format) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return "image/" + Windows1252ToUtf8(lower);
 }
 
 // The picture's start in an APIC (PIC in version 2.2) frame's data, with the MIME and picture
@@ -230,7 +231,7 @@ std::optional<std::size_t> PictureStart(std::string_view head, bool version2,
   } else {
     const std::size_t mimeEnd = head.find('\0', at);
     if (mimeEnd == std::string_view::npos) return std::nullopt;
-    cover.Mime = ValidUtf8(head.substr(at, mimeEnd - at));
+    cover.Mime = Windows1252ToUtf8(head.substr(at, mimeEnd - at));
     at = mimeEnd + 1;
   }
   if (at >= head.size()) return std::nullopt;

@@ -161,6 +161,10 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
       {"version 4 picture frame unsynchronised by itself, a 0xFF in its description",
        Mp3(Id3Tag(4, Id3Frame(4, "APIC", Unsynchronise(L1("image/png\0\3\xFF\0\xFFP"s)), '\x02'))),
        "cover=image/png,3,\xFF\0P,size=?"s},
+      {"a 2.2 picture format outside ASCII still gives a UTF-8 MIME type",
+       Mp3(Id3Tag(2, Id3Frame(2, "PIC", L1("J\xC0G\3\0DATA"s)))), "cover=image/j\xC3\x80g,3,DATA"},
+      {"an ISO-8859-1 MIME type", Mp3(Id3Tag(3, Id3Frame(3, "APIC", L1("image/\xE9\0\3\0PIC"s)))),
+       "cover=image/\xC3\xA9,3,PIC"},
       {"a frame running past the tag ends the walk, earlier frames stand",
        Mp3(Id3Tag(3, Id3Frame(3, "TIT2", L1("Kept")) + "TPE1" + BigEndian(5000, 4) + "\0\0\0Lost"s,
                   0, 0)),
@@ -401,6 +405,54 @@ TEST(TrackTagsHostile, FieldTextBounded) {
   const TTrackTags tags = ReadTrackTags(source);
   EXPECT_EQ(tags.Title, std::string(kMaxFieldText, 'x'));
   EXPECT_EQ(tags.Artist, std::string(kMaxFieldText - 1, 'y'));  // "é" would cross the bound
+}
+
+// Counts the bytes the readers ask for.
+class TCountingSource : public TMemorySource {
+ public:
+  using TMemorySource::TMemorySource;
+  std::size_t ReadAt(std::int64_t offset, void* out, std::size_t count) override {
+    Asked += count;
+    return TMemorySource::ReadAt(offset, out, count);
+  }
+  std::uint64_t Asked = 0;
+};
+
+// A megabyte of audio and a megabyte of picture: what the readers ask for stays a few headers.
+TEST(TrackTagsBounds, NeitherAudioNorPictureIsRead) {
+  const std::string audio(1 << 20, '\0');
+  const std::string picture(1 << 20, '\x89');
+  const std::string ape = ApeTag({{"Title", "T"}});
+  const std::string apeCover = LittleEndian(picture.size() + 4, 4) + LittleEndian(2, 4) +
+                               "Cover Art (Front)\0c.p\0"s + picture;
+  const std::string apeItems = apeCover + ape.substr(0, ape.size() - 32);
+  const std::string waveBody =
+      "WAVE" + RiffChunk("data", audio) +
+      RiffChunk("id3 ", Id3Tag(3, Id3Frame(3, "TIT2", L1("T")) +
+                                      Id3Frame(3, "APIC", L1("image/png\0\3\0"s) + picture)));
+  const std::pair<const char*, std::string> files[] = {
+      {"MP3", Mp3(Id3Tag(3, Id3Frame(3, "APIC", L1("image/png\0\3\0"s) + picture) +
+                                Id3Frame(3, "TIT2", L1("T")))) +
+                  audio},
+      {"FLAC", "fLaC" + FlacStreamInfo() +
+                   FlacBlock(6, FlacPicture(3, "image/png", picture), false) +
+                   FlacBlock(4, VorbisComment({"TITLE=T"}), true) + audio},
+      {"M4A", Mp4Ftyp() + Mp4Atom("mdat", audio) +
+                  Mp4Moov(Mp4Item("covr", 14, picture) + Mp4Item("\xA9nam", 1, "T"))},
+      {"WAVE", "RIFF" + LittleEndian(waveBody.size(), 4) + waveBody},
+      {"APEv2", "\xFF\xFB" + audio + apeItems + "APETAGEX" + LittleEndian(2000, 4) +
+                    LittleEndian(apeItems.size() + 32, 4) + LittleEndian(2, 4) +
+                    std::string(12, '\0')},
+  };
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    TCountingSource source(bytes);
+    const TTrackTags tags = ReadTrackTags(source);
+    EXPECT_EQ(tags.Title, "T");
+    ASSERT_TRUE(tags.Cover);
+    EXPECT_EQ(tags.Cover->Size, static_cast<std::int64_t>(picture.size()));
+    EXPECT_LT(source.Asked, 4096u);
+  }
 }
 
 std::string FileBytes(const std::filesystem::path& path) {
