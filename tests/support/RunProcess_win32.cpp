@@ -69,16 +69,29 @@ std::string CommandLineOf(const std::string& program, const std::vector<std::str
 }
 
 // CreateProcessA may write into the command-line buffer.
+// Under load, Wine now and then fails to create a process at all (ERROR_INTERNAL_ERROR, seen as a
+// run with status -1 and no output): the program under test never ran. Only that failure of the
+// start itself is tried again, and it is said in the test's log.
+constexpr int kStartTries = 3;
+
+template <typename Start>
+bool StartWithWine(const std::string& program, Start start) {
+  for (int attempt = 1;; ++attempt) {
+    if (start()) return true;
+    const DWORD error = GetLastError();
+    std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), error);
+    if (error != ERROR_INTERNAL_ERROR || attempt == kStartTries) return false;
+  }
+}
+
 bool Create(const std::string& program, const std::string& commandLine, STARTUPINFOA& startup,
             bool inheritHandles, PROCESS_INFORMATION& process) {
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
-  if (CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
-                     nullptr, &startup, &process)) {
-    return true;
-  }
-  std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), GetLastError());
-  return false;
+  return StartWithWine(program, [&] {
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    return CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inheritHandles, 0,
+                          nullptr, nullptr, &startup, &process) != 0;
+  });
 }
 
 // Appends what the pipe holds now, without waiting for more.
@@ -156,10 +169,11 @@ TProcessResult RunText(const std::string& program, const std::string& commandLin
   PROCESS_INFORMATION process{};
   bool created = false;
   if (utf8) {
-    std::wstring buffer = Wide(commandLine);  // CreateProcessW may write into it
-    created = CreateProcessW(Wide(program).c_str(), &buffer[0], nullptr, nullptr, TRUE, 0,
-                             nullptr, nullptr, &startup, &process) != 0;
-    if (!created) std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), GetLastError());
+    created = StartWithWine(program, [&] {
+      std::wstring buffer = Wide(commandLine);  // CreateProcessW may write into it
+      return CreateProcessW(Wide(program).c_str(), &buffer[0], nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &process) != 0;
+    });
   } else {
     STARTUPINFOA ansi{};
     ansi.cb = sizeof ansi;
