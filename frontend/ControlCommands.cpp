@@ -38,13 +38,6 @@ std::int64_t Digits(std::string_view text) {
   return value;
 }
 
-// Tabs and line ends in a title or path would break the line's fields apart.
-std::string OneLine(std::string text) {
-  for (char& ch : text) {
-    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
-  }
-  return text;
-}
 
 std::string FileStem(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -344,6 +337,13 @@ void WriteError(TCommandContext& c, const std::string& message) {
 }
 
 }  // namespace
+
+std::string OneLine(std::string text) {
+  for (char& ch : text) {
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
+  }
+  return text;
+}
 
 void Fail(int status, std::string message) { throw TCommandError{status, std::move(message)}; }
 

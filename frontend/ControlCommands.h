@@ -27,6 +27,9 @@ void NeedPlayer(TCommandContext& c);
 // A window that stopped answering meanwhile answered 0 to everything: nothing it said counts.
 void NeedAnswers(TCommandContext& c);
 void NoArgument(const TCommandContext& c, const char* command);
+// The text with every control character (a tab, a line end) turned into a blank, so that it
+// stays one line and its fields stay apart.
+std::string OneLine(std::string text);
 // One UTF-8 line of the command's output.
 void WriteValue(TCommandContext& c, const std::string& value);
 

@@ -117,7 +117,7 @@ void NowPlayingText(TCommandContext& c) {
   const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
   NeedAnswers(c);
   if (facts.PlaylistLength <= 0) Fail(kExitNothingPlaying, "nothing playing");
-  WriteValue(c, Fill(*text, facts));
+  WriteValue(c, OneLine(Fill(*text, facts)));
 }
 
 void NowPlayingJson(TCommandContext& c) {
@@ -139,7 +139,7 @@ void Watch(TCommandContext& c) {
     const std::optional<std::string> now = watcher.Poll(c.Player);
     if (!now) break;  // the player closed: an ordinary end
     if (now != shown) {
-      WriteValue(c, *now);
+      WriteValue(c, OneLine(*now));
       c.Out.Flush();  // a reader waits for each line
       shown = now;
     }

@@ -59,6 +59,14 @@ run PAUSE
 run PAUSE
 run SETVOL 200
 run VOLUP 3
+echo "# the newer commands: UTF-8 lines, problems on standard error with an exit status"
+run STATUS
+run VOLUME 50%
+run SHUFFLE toggle
+run NOW "[{artist} - ]{title} ({position}/{length}, {format})"
+run JSON
+run LIST
+run VOLUME 300 || echo "(exit status $?)"
 echo "# the list file for ENQUEUE, written first:"
 printf '#EXTM3U\r\n/music/Bonus 1.mp3\r\n/music/Bonus 2.mp3\r\n' > /tmp/winamp.m3u
 run ENQUEUE '"/music" Bonus*.mp3'

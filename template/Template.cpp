@@ -16,6 +16,16 @@ std::size_t CharacterPosition(std::string_view text, std::size_t byte) {
   return characters;
 }
 
+// A name as a message quotes it: on one line, and not longer than a name can be.
+std::string Quoted(std::string_view name) {
+  constexpr std::size_t kMaxShown = 32;
+  std::string shown(name.substr(0, kMaxShown));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return "\"" + shown + (name.size() > kMaxShown ? "...\"" : "\"");
+}
+
 bool SameAscii(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
@@ -95,8 +105,7 @@ class TParser {
       const auto found = std::find_if(Names_.begin(), Names_.end(),
                                       [&](const std::string& n) { return SameAscii(n, name); });
       if (found == Names_.end()) {
-        return Fail(name.empty() ? std::string("empty field name")
-                                 : "unknown field \"" + std::string(name) + "\"",
+        return Fail(name.empty() ? std::string("empty field name") : "unknown field " + Quoted(name),
                     nameStart);
       }
       const auto index = static_cast<std::size_t>(found - Names_.begin());

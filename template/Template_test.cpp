@@ -50,6 +50,9 @@ TEST(Template, SaysWhatIsWrongAndWhere) {
       {"\xE6\x97\xA5{nope}", "error: unknown field \"nope\" at character 3"},
       {"{title|}", "error: empty field name at character 8"},
       {"{}", "error: empty field name at character 2"},
+      {"{a\nb}", "error: unknown field \"a b\" at character 2"},  // a message is one line
+      {"{abcdefghijklmnopqrstuvwxyz0123456789}",
+       "error: unknown field \"abcdefghijklmnopqrstuvwxyz012345...\" at character 2"},
       {"ab{title", "error: \"{\" without \"}\" at character 3"},
       {"ab}", "error: \"}\" without \"{\" at character 3"},
       {"[{title}", "error: \"[\" without \"]\" at character 1"},

@@ -77,6 +77,7 @@ TEST_F(NowCommandsTest, EveryFieldAsTextAndAsJson) {
             "playing 1:01/1:06:40 -1:05:39 61000 4000000 128 44100 2 200 off on 1/2 "
             "opus-cover-spanning-pages-opusenc.opus\r\n");
   EXPECT_EQ(Now("{file}"), opus + "\r\n");
+  EXPECT_EQ(Now("{year}\n{disc}"), "1999 2\r\n") << "one line, whatever the template holds";
 
   const TProcessResult json = Jarvet({"JSON"});
   EXPECT_EQ(json.Status, 0);
