@@ -132,4 +132,27 @@ std::string TextBefore(std::string_view text, char delimiter) {
   return std::string(at == std::string_view::npos ? std::string_view() : text.substr(0, at));
 }
 
+std::string FileNameOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string FileStem(std::string_view path) {
+  std::string name = FileNameOf(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+bool IsUrl(std::string_view text) {
+  const std::size_t scheme = text.find("://");
+  if (scheme == std::string_view::npos || scheme < 2) return false;
+  for (char ch : text.substr(0, scheme)) {
+    const bool allowed = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                         (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == '.';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
 }  // namespace jarvet

@@ -32,6 +32,13 @@ std::string IntToStr(std::int64_t value);
 // whole; a byte that begins no character counts as one.
 std::string FirstCharacters(std::string_view text, std::size_t count);
 
+// The last part of a path, behind its last "/" or "\\".
+std::string FileNameOf(std::string_view path);
+// The last part of a path without its extension ("a.b.mp3" gives "a.b"; ".hidden" stays).
+std::string FileStem(std::string_view path);
+// "scheme://...", the scheme two or more letters, digits, "+", "-" or "." ("C://" is a drive).
+bool IsUrl(std::string_view text);
+
 // Every backslash doubled, each exactly once.
 void DoubleBackslashes(std::string& text);
 // The text after the first delimiter; the whole text when there is none.

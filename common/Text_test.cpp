@@ -101,3 +101,32 @@ TEST(Text, TextAfterAndBefore) {
 
 }  // namespace
 }  // namespace jarvet
+
+namespace jarvet {
+namespace {
+
+TEST(Text, PathRules) {
+  const struct {
+    const char* Path;
+    const char* Name;
+    const char* Stem;
+    bool Url;
+  } cases[] = {
+      {"/m/a.b.mp3", "a.b.mp3", "a.b", false},
+      {"C:\\Music\\Song.flac", "Song.flac", "Song", false},
+      {"/m/.hidden", ".hidden", ".hidden", false},
+      {"plain", "plain", "plain", false},
+      {"http://radio.example/live", "live", "live", true},
+      {"svn+ssh://host/x.ogg", "x.ogg", "x", true},
+      {"C://x.mp3", "x.mp3", "x", false},  // a drive, not a scheme
+      {"a b://x", "x", "x", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileNameOf(c.Path), c.Name) << c.Path;
+    EXPECT_EQ(FileStem(c.Path), c.Stem) << c.Path;
+    EXPECT_EQ(IsUrl(c.Path), c.Url) << c.Path;
+  }
+}
+
+}  // namespace
+}  // namespace jarvet

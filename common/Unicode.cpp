@@ -93,7 +93,14 @@ std::string ValidUtf8(std::string_view bytes) {
   return out;
 }
 
-// Valid text comes back unchanged; a bad byte comes back as three.
-bool IsValidUtf8(std::string_view bytes) { return ValidUtf8(bytes) == bytes; }
+bool IsValidUtf8(std::string_view bytes) {
+  char32_t ignored = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = Utf8SequenceAt(bytes, i, ignored);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
 
 }  // namespace jarvet

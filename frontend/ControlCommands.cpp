@@ -39,14 +39,6 @@ std::int64_t Digits(std::string_view text) {
 }
 
 
-std::string FileStem(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 void Status(TCommandContext& c) {
   NoArgument(c, "STATUS");
   NeedPlayer(c);
@@ -216,15 +208,6 @@ void List(TCommandContext& c) {
     WriteValue(c, IntToStr(i + 1) + "\t" + OneLine(title ? *title : FileStem(path)) + "\t" +
                       OneLine(path));
   }
-}
-
-bool IsUrl(const std::string& text) {
-  const std::size_t scheme = text.find("://");
-  if (scheme == std::string::npos || scheme < 2) return false;  // "C://" is a drive
-  return std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scheme), [](char ch) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-           ch == '+' || ch == '-' || ch == '.';
-  });
 }
 
 // The files and URLs of the argument, split like parameters; files made absolute, since the

@@ -17,8 +17,7 @@ constexpr char kBannerAuthors[] =
 
 // Everything behind the command word as the splitter scanned it, so that neither an earlier
 // occurrence of its letters nor its quotes can shift the argument.
-std::string ArgumentText(std::string_view raw) {
-  const std::vector<TParameter> parameters = SplitCommandLine(raw);
+std::string ArgumentText(std::string_view raw, const std::vector<TParameter>& parameters) {
   return parameters.size() > 3 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
 }
 
@@ -31,10 +30,11 @@ int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& err
     return 0;
   }
   TWinampApi player(platform, parameters[1].Text);
-  std::string argText = count > 2 ? TrimControl(raw.Ansi.substr(parameters[2].End)) : std::string();
-  TCommandContext context{player, out, std::move(argText), errors,
-                          raw.Utf8 == raw.Ansi ? std::string() : ArgumentText(raw.Utf8)};
-  if (raw.Utf8 == raw.Ansi) context.ArgTextUtf8 = context.ArgText;
+  std::string argText = ArgumentText(raw.Ansi, parameters);
+  // The UTF-8 text is split only where it differs from the code-page one.
+  std::string argTextUtf8 =
+      raw.Utf8 == raw.Ansi ? argText : ArgumentText(raw.Utf8, SplitCommandLine(raw.Utf8));
+  TCommandContext context{player, out, std::move(argText), errors, std::move(argTextUtf8)};
   DispatchCommand(parameters[2].Text, context);
   return context.Status;
 }

@@ -69,7 +69,7 @@ class TWatcher {
         Facts_->PositionMs = milliseconds >= 0 ? std::optional<std::int32_t>(milliseconds)
                                                : std::nullopt;
       }
-      if (IsStream(Facts_->File)) Facts_->PlayerTitle = player.GetPlayingTitle().value_or("");
+      if (IsUrl(Facts_->File)) Facts_->PlayerTitle = player.GetPlayingTitle().value_or("");
       if (Needs_.Volume) Facts_->Volume = player.GetVolume();
       if (Needs_.Flags) {
         Facts_->Shuffle = player.GetShuffle();

@@ -17,16 +17,6 @@ constexpr std::int64_t kMsPerSecond = 1000;
 
 bool IsTrackField(TField field) { return field <= TField::Format; }
 
-std::string FileName(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string WithoutExtension(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string::npos && dot > 0 ? name.substr(0, dot) : name;
-}
-
 
 std::string TagText(const TTrackFacts& f, std::string tags::TTrackTags::*member) {
   return f.Tags ? (*f.Tags).*member : std::string();
@@ -92,7 +82,7 @@ TValue ValueOf(const TTrackFacts& f, TField field) {
       const std::string tagged = TagText(f, &tags::TTrackTags::Title);
       if (!tagged.empty()) return TextValue(tagged);
       if (!f.PlayerTitle.empty()) return TextValue(f.PlayerTitle);
-      return TextValue(WithoutExtension(FileName(f.File)));
+      return TextValue(FileStem(f.File));
     }
     case TField::Artist: return TextValue(TagText(f, &tags::TTrackTags::Artist));
     case TField::Album: return TextValue(TagText(f, &tags::TTrackTags::Album));
@@ -106,7 +96,7 @@ TValue ValueOf(const TTrackFacts& f, TField field) {
     case TField::Comment: return TextValue(TagText(f, &tags::TTrackTags::Comment));
     case TField::Composer: return TextValue(TagText(f, &tags::TTrackTags::Composer));
     case TField::File: return TextValue(f.File);
-    case TField::FileName: return TextValue(FileName(f.File));
+    case TField::FileName: return TextValue(FileNameOf(f.File));
     case TField::Format: return TextValue(TagText(f, &tags::TTrackTags::Format));
     case TField::Status: return TextValue(f.Status);
     case TField::Position:
@@ -190,15 +180,9 @@ TFactNeeds EveryNeed() { return {true, true, true, true, true, true, true}; }
 const std::optional<tags::TTrackTags>& TTagCache::For(const std::string& file) {
   if (!File_ || *File_ != file) {
     File_ = file;
-    Tags_ = file.empty() || IsStream(file) ? std::nullopt : tags::ReadTrackTags(file);
+    Tags_ = file.empty() || IsUrl(file) ? std::nullopt : tags::ReadTrackTags(file);
   }
   return Tags_;
-}
-
-bool IsStream(const std::string& file) {
-  const std::size_t scheme = file.find("://");
-  return scheme != std::string::npos && scheme >= 2 &&
-         file.find_first_of("/\\") == scheme + 1;
 }
 
 std::string CurrentFile(TWinampApi& player, std::int32_t position) {

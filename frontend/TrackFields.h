@@ -56,7 +56,6 @@ class TTagCache {
 // The current entry's file: the player's playing-file pointer, else the entry's pointer, else
 // (a player that answers neither) its playlist dump.
 std::string CurrentFile(TWinampApi& player, std::int32_t position);
-bool IsStream(const std::string& file);
 
 TTrackFacts GatherFacts(TWinampApi& player, const TFactNeeds& needs, TTagCache& tags);
 
