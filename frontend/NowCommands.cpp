@@ -9,8 +9,6 @@
 #include "ControlCommands.h"
 #include "CoverPicture.h"
 #include "File.h"
-#include "Failure.h"
-#include "PlayerProtocol.h"
 #include "StopRequest.h"
 #include "Template.h"
 #include "Text.h"
@@ -54,28 +52,26 @@ class TWatcher {
   }
 
   // The text now; none once the player has gone.
-  std::optional<std::string> Poll(TWinampApi& player) {
-    const std::string status = player.GetStatus();
-    const std::int32_t position = player.GetPlaylistPos();
-    const std::optional<std::string> playing = player.GetPlayingFile();
+  std::optional<std::string> Poll(TPlayer& player) {
+    const TPlayStatus status = player.Status();
+    const bool playlist = player.Offers(TFeature::Playlist);
+    const std::optional<std::int32_t> position =
+        playlist ? std::optional<std::int32_t>(player.PlaylistPosition()) : std::nullopt;
+    const std::string file = player.CurrentFile();
     if (player.IsGone()) return std::nullopt;
-    if (!Facts_ || position != Facts_->PlaylistPos || playing != Playing_) {
+    if (!Facts_ || position != Facts_->PlaylistPos || file != Playing_) {
       Facts_ = GatherFacts(player, Needs_, Tags_);
-      Playing_ = playing;
+      Playing_ = file;
     } else {
       Facts_->Status = status;
-      if (Needs_.Times) {
-        const std::int32_t milliseconds = player.GetPositionMs();
-        Facts_->PositionMs = milliseconds >= 0 ? std::optional<std::int32_t>(milliseconds)
-                                               : std::nullopt;
-      }
-      if (IsUrl(Facts_->File)) Facts_->PlayerTitle = player.GetPlayingTitle().value_or("");
-      if (Needs_.Volume) Facts_->Volume = player.GetVolume();
+      if (Needs_.Times) Facts_->PositionMs = player.PositionMs();
+      if (IsUrl(Facts_->File)) Facts_->Player = player.CurrentTrack();
+      if (Needs_.Volume && player.Offers(TFeature::Volume)) Facts_->Volume = player.Volume();
       if (Needs_.Flags) {
-        Facts_->Shuffle = player.GetShuffle();
-        Facts_->Repeat = player.GetRepeat();
+        if (player.Offers(TFeature::Shuffle)) Facts_->Shuffle = player.Shuffle();
+        if (player.Offers(TFeature::Repeat)) Facts_->Repeat = player.Repeat();
       }
-      if (Needs_.Info) Facts_->Bitrate = player.GetInfo(kInfoBitrate);
+      if (Needs_.Info) Facts_->Figures = player.Figures();
     }
     if (player.IsGone()) return std::nullopt;
     return Fill(Text_, *Facts_);
@@ -88,7 +84,7 @@ class TWatcher {
   TFactNeeds Needs_;
   TTagCache Tags_;
   std::optional<TTrackFacts> Facts_;
-  std::optional<std::string> Playing_;
+  std::string Playing_;
 };
 
 // WATCHFILE's argument: the file (quoted when it holds blanks), then the template.
@@ -113,10 +109,12 @@ void NowPlayingText(TCommandContext& c) {
   NeedPlayer(c);
   TFactNeeds needs = NeedsOf(text->Fields());
   needs.Playlist = true;
+  // Without a playlist, only the file says whether anything is loaded.
+  if (!c.Player.Offers(TFeature::Playlist)) needs.Track = true;
   TTagCache tags;
   const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
   NeedAnswers(c);
-  if (facts.PlaylistLength <= 0) Fail(kExitNothingPlaying, "nothing playing");
+  if (!HasTrack(facts)) Fail(kExitNothingPlaying, "nothing playing");
   WriteValue(c, OneLine(Fill(*text, facts)));
 }
 
@@ -135,15 +133,19 @@ void Watch(TCommandContext& c) {
   CatchStopRequests();
   TWatcher watcher(*text);
   std::optional<std::string> shown;
+  bool changed = true;
   while (!StopRequested()) {
-    const std::optional<std::string> now = watcher.Poll(c.Player);
-    if (!now) break;  // the player closed: an ordinary end
-    if (now != shown) {
-      WriteValue(c, OneLine(*now));
-      c.Out.Flush();  // a reader waits for each line
-      shown = now;
+    if (changed) {
+      const std::optional<std::string> now = watcher.Poll(c.Player);
+      if (!now) break;  // the player closed: an ordinary end
+      if (now != shown) {
+        WriteValue(c, OneLine(*now));
+        c.Out.Flush();  // a reader waits for each line
+        shown = now;
+      }
     }
-    WaitUnlessStopped(kPollMs);
+    changed = c.Player.WaitForChange(kPollMs);
+    if (c.Player.IsGone()) break;
   }
 }
 
@@ -151,26 +153,34 @@ void WatchFile(TCommandContext& c) {
   const auto [file, templateText] = FileAndTemplate(c.ArgTextUtf8, "WATCHFILE");
   const std::unique_ptr<TTemplate> text = ParseTemplate(templateText);
   CatchStopRequests();
-  std::unique_ptr<TWinampApi> player;
+  std::unique_ptr<TPlayer> player;
   std::unique_ptr<TWatcher> watcher;
   std::optional<std::string> written;
+  bool changed = true;
   while (!StopRequested()) {
     // No player, or one that has gone: look for one at each poll.
-    if (!player || player->IsGone()) {
-      player = std::make_unique<TWinampApi>(c.Player.Platform(), c.Player.WinampDir);
+    if (!player || player->IsGone() || !player->IsRunning()) {
+      player = c.Reconnect();
       watcher = std::make_unique<TWatcher>(*text);
+      changed = true;
     }
-    std::string now;
-    if (!player->IsGone()) {
-      const std::optional<std::string> polled = watcher->Poll(*player);
-      const TTrackFacts* facts = watcher->Facts();
-      if (polled && facts != nullptr && facts->Status != "stopped") now = *polled;
+    if (changed) {
+      std::string now;
+      if (player->IsRunning() && !player->IsGone()) {
+        const std::optional<std::string> polled = watcher->Poll(*player);
+        const TTrackFacts* facts = watcher->Facts();
+        if (polled && facts != nullptr && facts->Status != TPlayStatus::Stopped) now = *polled;
+      }
+      if (now != written) {
+        WriteReplacing(file, now);
+        written = now;
+      }
     }
-    if (now != written) {
-      WriteReplacing(file, now);
-      written = now;
+    if (player->IsRunning() && !player->IsGone()) {
+      changed = player->WaitForChange(kPollMs);
+    } else {
+      WaitUnlessStopped(kPollMs);
     }
-    WaitUnlessStopped(kPollMs);
   }
 }
 
