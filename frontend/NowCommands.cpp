@@ -2,6 +2,9 @@
 // a file kept current, and the cover picture.
 #include "NowCommands.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -53,7 +56,6 @@ class TWatcher {
 
   // The text now; none once the player has gone.
   std::optional<std::string> Poll(TPlayer& player) {
-    const TPlayStatus status = player.Status();
     const bool playlist = player.Offers(TFeature::Playlist);
     const std::optional<std::int32_t> position =
         playlist ? std::optional<std::int32_t>(player.PlaylistPosition()) : std::nullopt;
@@ -63,7 +65,7 @@ class TWatcher {
       Facts_ = GatherFacts(player, Needs_, Tags_);
       Playing_ = file;
     } else {
-      Facts_->Status = status;
+      Facts_->Status = player.Status();
       if (Needs_.Times) Facts_->PositionMs = player.PositionMs();
       if (IsUrl(Facts_->File)) Facts_->Player = player.CurrentTrack();
       if (Needs_.Volume && player.Offers(TFeature::Volume)) Facts_->Volume = player.Volume();
@@ -74,6 +76,21 @@ class TWatcher {
       if (Needs_.Info) Facts_->Figures = player.Figures();
     }
     if (player.IsGone()) return std::nullopt;
+    PolledAt_ = std::chrono::steady_clock::now();
+    PolledPosition_ = Facts_->PositionMs;
+    return Fill(Text_, *Facts_);
+  }
+
+  // The text with the play position moved on by the time since the last poll, for a player
+  // that tells of its changes but not of its position moving; none where nothing moves.
+  std::optional<std::string> Advance() {
+    if (!Facts_ || !PolledPosition_ || Facts_->Status != TPlayStatus::Playing) return std::nullopt;
+    const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - PolledAt_);
+    std::int64_t position = *PolledPosition_ + passed.count();
+    const std::optional<std::int32_t> length = Facts_->LengthMs;
+    if (length) position = std::min<std::int64_t>(position, *length);
+    Facts_->PositionMs = static_cast<std::int32_t>(std::min<std::int64_t>(position, INT32_MAX));
     return Fill(Text_, *Facts_);
   }
 
@@ -85,6 +102,8 @@ class TWatcher {
   TTagCache Tags_;
   std::optional<TTrackFacts> Facts_;
   std::string Playing_;
+  std::chrono::steady_clock::time_point PolledAt_;
+  std::optional<std::int32_t> PolledPosition_;
 };
 
 // WATCHFILE's argument: the file (quoted when it holds blanks), then the template.
@@ -135,14 +154,12 @@ void Watch(TCommandContext& c) {
   std::optional<std::string> shown;
   bool changed = true;
   while (!StopRequested()) {
-    if (changed) {
-      const std::optional<std::string> now = watcher.Poll(c.Player);
-      if (!now) break;  // the player closed: an ordinary end
-      if (now != shown) {
-        WriteValue(c, OneLine(*now));
-        c.Out.Flush();  // a reader waits for each line
-        shown = now;
-      }
+    const std::optional<std::string> now = changed ? watcher.Poll(c.Player) : watcher.Advance();
+    if (changed && !now) break;  // the player closed: an ordinary end
+    if (now && now != shown) {
+      WriteValue(c, OneLine(*now));
+      c.Out.Flush();  // a reader waits for each line
+      shown = now;
     }
     changed = c.Player.WaitForChange(kPollMs);
     if (c.Player.IsGone()) break;
@@ -164,17 +181,15 @@ void WatchFile(TCommandContext& c) {
       watcher = std::make_unique<TWatcher>(*text);
       changed = true;
     }
-    if (changed) {
-      std::string now;
-      if (player->IsRunning() && !player->IsGone()) {
-        const std::optional<std::string> polled = watcher->Poll(*player);
-        const TTrackFacts* facts = watcher->Facts();
-        if (polled && facts != nullptr && facts->Status != TPlayStatus::Stopped) now = *polled;
-      }
-      if (now != written) {
-        WriteReplacing(file, now);
-        written = now;
-      }
+    std::optional<std::string> now = changed ? std::optional<std::string>("") : watcher->Advance();
+    if (changed && player->IsRunning() && !player->IsGone()) {
+      const std::optional<std::string> polled = watcher->Poll(*player);
+      const TTrackFacts* facts = watcher->Facts();
+      if (polled && facts != nullptr && facts->Status != TPlayStatus::Stopped) now = *polled;
+    }
+    if (now && now != written) {
+      WriteReplacing(file, *now);
+      written = now;
     }
     if (player->IsRunning() && !player->IsGone()) {
       changed = player->WaitForChange(kPollMs);

@@ -185,5 +185,21 @@ TEST(PlayerCommands, NowPlayingFromAPlayerWithoutAPlaylist) {
   EXPECT_EQ(nothing.Errors, "jarvet: nothing playing\r\n");
 }
 
+// A player that tells of its changes is asked nothing more while nothing changes; the shown
+// position moves on by the time passed while playing, and stands while paused.
+TEST(PlayerCommands, WatchAsksAPlayerThatTellsOfChangesOnlyOnce) {
+  for (const TPlayStatus status : {TPlayStatus::Playing, TPlayStatus::Paused}) {
+    TFakePlayer player;
+    player.EventDriven = true;
+    player.WaitsUntilGone = 4;  // three quiet waits of half a second
+    player.PlayStatus = status;
+    const TResult result = RunOn("j p WATCH {position}", player);
+    EXPECT_EQ(result.Status, 0) << result.Errors;
+    EXPECT_EQ(result.Output, status == TPlayStatus::Playing ? "1:00\r\n1:01\r\n" : "1:00\r\n");
+    EXPECT_EQ(std::count(result.Made.begin(), result.Made.end(), "PositionMs"), 1);
+    EXPECT_EQ(std::count(result.Made.begin(), result.Made.end(), "Status"), 1);
+  }
+}
+
 }  // namespace
 }  // namespace jarvet

@@ -2,9 +2,11 @@
 // so a command test says "TOGGLE called Play" without any protocol.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -104,7 +106,20 @@ class TFakePlayer : public TPlayer {
   TPlayerTrack CurrentTrack() override { return Call("CurrentTrack"), Track; }
   TPlayerFigures Figures() override { return Call("Figures"), PlayerFigures; }
   TInfoFigures InfoFigures() override { return Call("InfoFigures"), TInfoFigures{128, 245, 60000}; }
-  bool WaitForChange(int) override { return Call("WaitForChange"), true; }
+  // A player that tells of its changes (and of none here) waits out the time and says nothing
+  // changed; a polled one says something may have at once. It goes after WaitsUntilGone waits.
+  bool EventDriven = false;
+  int WaitsUntilGone = -1;
+  bool WaitForChange(int timeoutMs) override {
+    Call("WaitForChange");
+    if (--WaitsUntilGone == 0) {
+      Gone = true;
+      return true;
+    }
+    if (!EventDriven) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    return false;
+  }
 
  private:
   void Call(const std::string& call) {
