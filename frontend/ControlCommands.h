@@ -6,13 +6,9 @@
 #include <string>
 
 #include "Commands.h"
+#include "Failure.h"
 
 namespace jarvet {
-
-constexpr int kExitBadArgument = 2;
-constexpr int kExitNoPlayer = 3;
-constexpr int kExitNothingPlaying = 4;
-constexpr int kExitFailure = 1;
 
 // Thrown by a command to end the run with a message on standard error.
 struct TCommandError {
