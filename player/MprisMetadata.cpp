@@ -195,8 +195,9 @@ std::optional<std::string> FileUriToPath(std::string_view uri) {
   rest = rest.substr(slash);
   // A query or fragment has no place in a local file's URI.
   if (rest.find_first_of("?#") != std::string_view::npos) return std::nullopt;
+  // Control characters have no place in a line of output, and no real file name holds one.
   auto path = PercentDecoded(rest);
-  if (!path || path->find('\0') != std::string::npos || !IsValidUtf8(*path)) return std::nullopt;
+  if (!path || HasControlCharacter(*path) || !IsValidUtf8(*path)) return std::nullopt;
   return path;
 }
 

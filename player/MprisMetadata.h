@@ -37,7 +37,7 @@ struct TMprisTrack {
 TMprisTrack DecodeMetadata(const TBusDictionary& metadata);
 
 // "file://" URIs as local paths: the host empty or "localhost", percent escapes decoded; none
-// when an escape is malformed or the path would hold a NUL byte or not be UTF-8.
+// when an escape is malformed or the path would hold a control character or not be UTF-8.
 std::optional<std::string> FileUriToPath(std::string_view uri);
 // A local path as a "file://" URI, every byte outside the unreserved ones and "/" escaped.
 std::string PathToFileUri(std::string_view absolutePath);

@@ -61,6 +61,8 @@ TEST(MprisMetadata, UntrustedValuesLeaveTheirFieldAbsent) {
       {"xesam:url", std::string("file:///a%2")},          // cut escape
       {"xesam:url", std::string("file:///a%zz")},         // not hex
       {"xesam:url", std::string("file:///a%00b")},        // NUL in a path
+      {"xesam:url", std::string("file:///a%0Ab")},        // a line break
+      {"xesam:url", std::string("file:///a%1B[2J")},      // a terminal escape
       {"xesam:url", std::string("file:///a%FF")},         // decodes to no UTF-8
       {"xesam:url", std::string("file://server/share/a")},  // a remote host
       {"xesam:url", std::string("file:///a?x=1")},

@@ -109,7 +109,7 @@ class TBusError {
 
  private:
   const TSdBus& Api_;
-  sd_bus_error E_ = SD_BUS_ERROR_NULL;
+  sd_bus_error E_{nullptr, nullptr, 0};
 };
 
 // Reads values off a message into the neutral structure, within the size bounds.
