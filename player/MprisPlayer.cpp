@@ -475,6 +475,10 @@ void TMprisPlayer::Connect(const std::string& parameter) {
   }
   const auto chosen = PreferredPlayer(statuses);
   Name_ = chosen ? candidates[*chosen] : std::string();
+  // What was learnt of the others while asking them is not the chosen one's.
+  Identity_.reset();
+  RootProperties_.reset();
+  PlayerProperties_.reset();
 }
 
 TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* member,
@@ -669,9 +673,19 @@ TPlayStatus TMprisPlayer::Status() {
   return text != nullptr ? StatusFromBus(*text) : TPlayStatus::Unknown;
 }
 
+// Absent where the player has no Position to read, as where it does not know.
 std::optional<std::int32_t> TMprisPlayer::PositionMs() {
   if (Status() == TPlayStatus::Stopped) return std::nullopt;
-  const TBusValue value = GetProperty(TFeature::Seek, kPlayerInterface, "Position");
+  TMessage reply(*Api_);
+  TBusError error(*Api_);
+  const TOutcome outcome = TryCall(
+      kPropertiesInterface, "Get",
+      [](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {kPlayerInterface, "Position"});
+      },
+      reply, error);
+  if (outcome != TOutcome::Done) return std::nullopt;
+  const TBusValue value = TReader(*Api_, reply.Get()).Variant();
   const auto* us = std::get_if<std::int64_t>(&value);
   return us != nullptr ? MicrosecondsToMs(*us) : std::nullopt;
 }

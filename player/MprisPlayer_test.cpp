@@ -436,6 +436,10 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   TFakePlayer& betamax = AddPlayer("betamax");
   betamax.Properties[kRoot]["Identity"] = S("Betamax");
   betamax.Properties[kPlayerIface]["PlaybackStatus"] = S("Stopped");
+  // Asked for its status before the choice, it answers an error that names it.
+  TFakePlayer& delta = AddPlayer("delta");
+  delta.Properties[kRoot]["Identity"] = S("Delta");
+  delta.Properties[kPlayerIface].erase("PlaybackStatus");
   StartAll();
   struct TCase {
     const char* parameter;
@@ -443,7 +447,7 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   };
   const TCase cases[] = {
       {"mpris", "Gamma Player"}, {"alpha", "Fake Player"}, {"mpris:gamma", "Gamma Player"},
-      {"betamax", "Betamax"},    {"gam", ""},              {"mpris:delta", ""},
+      {"betamax", "Betamax"},    {"gam", ""},              {"mpris:epsilon", ""},
   };
   for (const TCase& c : cases) {
     auto player = ConnectMprisPlayer(c.parameter);
@@ -529,6 +533,7 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
   fake.Properties[kPlayerIface].erase("Shuffle");
   fake.Properties[kPlayerIface].erase("LoopStatus");
   fake.Properties[kPlayerIface]["CanControl"] = B(false);
+  fake.Properties[kPlayerIface].erase("Position");
   fake.OffersOpenUri = false;
   fake.IntrospectionNamesOpenUri = false;
   StartAll();
@@ -539,6 +544,7 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
     EXPECT_FALSE(player->Offers(feature)) << FeatureName(feature);
   }
   EXPECT_TRUE(player->Offers(TFeature::Volume));
+  EXPECT_EQ(player->PositionMs(), std::nullopt);
   struct TCase {
     std::function<void(TPlayer&)> action;
     TFeature feature;
