@@ -408,6 +408,9 @@ class TMprisPlayer : public TPlayer {
 
   TBusValue GetProperty(TFeature feature, const char* interface, const char* property,
                         std::size_t maxItems = kMaxBusListItems);
+  // None where the player lacks the property or refuses to give it.
+  std::optional<TBusValue> TryGetProperty(const char* interface, const char* property,
+                                          std::size_t maxItems = kMaxBusListItems);
   void SetProperty(TFeature feature, const char* interface, const char* property, char type,
                    const void* value);
   const TBusDictionary& Properties(const char* interface, std::optional<TBusDictionary>& cache);
@@ -534,6 +537,19 @@ TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
   return TReader(*Api_, reply.Get()).Variant(maxItems);
 }
 
+std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface,
+                                                      const char* property,
+                                                      std::size_t maxItems) {
+  TMessage reply(*Api_);
+  TBusError error(*Api_);
+  const TOutcome outcome = TryCall(
+      kPropertiesInterface, "Get",
+      [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
+      reply, error);
+  if (outcome != TOutcome::Done) return std::nullopt;
+  return TReader(*Api_, reply.Get()).Variant(maxItems);
+}
+
 void TMprisPlayer::SetProperty(TFeature feature, const char* interface, const char* property,
                                char type, const void* value) {
   const char contents[] = {type, '\0'};
@@ -630,19 +646,8 @@ bool TMprisPlayer::Offers(TFeature feature) {
 // tracks is what counts.
 bool TMprisPlayer::ProbeTrackList() {
   if (CachedFlag(kRootInterface, RootProperties_, "HasTrackList", false)) return true;
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
-  const TOutcome outcome = TryCall(
-      kPropertiesInterface, "Get",
-      [](const TSdBus& api, sd_bus_message* m) {
-        return AppendTexts(api, m, {kTrackListInterface, "Tracks"});
-      },
-      reply, error);
-  if (outcome != TOutcome::Done) return false;
-  char type = 0;
-  const char* contents = nullptr;
-  return Api_->PeekType(reply.Get(), &type, &contents) > 0 && type == 'v' && contents != nullptr &&
-         std::string_view(contents) == "ao";
+  const auto tracks = TryGetProperty(kTrackListInterface, "Tracks", kMaxTracks);
+  return tracks && std::holds_alternative<std::vector<std::string>>(*tracks);
 }
 
 // Whether the object's introspection names the member; true where the player does not
@@ -676,17 +681,8 @@ TPlayStatus TMprisPlayer::Status() {
 // Absent where the player has no Position to read, as where it does not know.
 std::optional<std::int32_t> TMprisPlayer::PositionMs() {
   if (Status() == TPlayStatus::Stopped) return std::nullopt;
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
-  const TOutcome outcome = TryCall(
-      kPropertiesInterface, "Get",
-      [](const TSdBus& api, sd_bus_message* m) {
-        return AppendTexts(api, m, {kPlayerInterface, "Position"});
-      },
-      reply, error);
-  if (outcome != TOutcome::Done) return std::nullopt;
-  const TBusValue value = TReader(*Api_, reply.Get()).Variant();
-  const auto* us = std::get_if<std::int64_t>(&value);
+  const auto value = TryGetProperty(kPlayerInterface, "Position");
+  const auto* us = value ? std::get_if<std::int64_t>(&*value) : nullptr;
   return us != nullptr ? MicrosecondsToMs(*us) : std::nullopt;
 }
 
