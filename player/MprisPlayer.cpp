@@ -45,6 +45,7 @@ constexpr const char* kBusPath = "/org/freedesktop/DBus";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr const char* kMprisPrefix = "org.mpris.MediaPlayer2.";
 constexpr const char* kNotAnswering = "the player did not answer";
+constexpr const char* kNoPlayer = "no player running";
 
 // Errors that say the player, or the bus for it, is no longer there.
 constexpr std::string_view kGoneErrors[] = {
@@ -488,8 +489,10 @@ TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* 
                                              const TAppend& append, TMessage& reply,
                                              TBusError& error, const char* destination,
                                              const char* path) {
+  if (Api_ == nullptr || Bus_ == nullptr) throw EProblem(kExitNoPlayer, kNoPlayer);
   if (Gone_) throw EProblem(kExitNoPlayer, kNotAnswering);
   TMessage call(*Api_);
+  if (destination == nullptr && Name_.empty()) throw EProblem(kExitNoPlayer, kNoPlayer);
   int r = Api_->NewMethodCall(Bus_, call.Out(), destination ? destination : Name_.c_str(), path,
                               interface, member);
   if (r >= 0 && append) r = append(*Api_, call.Get());

@@ -458,9 +458,14 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   }
 }
 
+// A player asked all the same says there is none, and does not crash.
 TEST_F(MprisPlayerTest, NoBusMeansNoPlayer) {
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + Dir_.File("nothing-here")).c_str(), 1);
-  EXPECT_FALSE(ConnectMprisPlayer("mpris")->IsRunning());
+  auto player = ConnectMprisPlayer("mpris");
+  EXPECT_FALSE(player->IsRunning());
+  EXPECT_EQ(ProblemOf([&] { player->Status(); }),
+            std::make_pair(kExitNoPlayer, std::string("no player running")));
+  EXPECT_EQ(ProblemOf([&] { player->Offers(TFeature::Volume); }).first, kExitNoPlayer);
 }
 
 // Each row: what is done, and the calls the player gets for it.
