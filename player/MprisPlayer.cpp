@@ -326,9 +326,11 @@ std::vector<std::string> ReadListFile(const std::string& path) {
 class TMprisPlayer : public TPlayer {
  public:
   TMprisPlayer() = default;
+  // The connection is closed before the match slots go, which then ask the bus for nothing:
+  // it drops a closed connection's matches itself.
   ~TMprisPlayer() override {
-    for (sd_bus_slot* slot : Slots_) Api_->SlotUnref(slot);
     if (Bus_ != nullptr) Api_->FlushCloseUnref(Bus_);
+    for (sd_bus_slot* slot : Slots_) Api_->SlotUnref(slot);
   }
   TMprisPlayer(const TMprisPlayer&) = delete;
   TMprisPlayer& operator=(const TMprisPlayer&) = delete;
