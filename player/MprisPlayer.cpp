@@ -345,7 +345,11 @@ class TMprisPlayer : public TPlayer {
 
   void Play() override { ControlCall("Play"); }
   void Stop() override { ControlCall("Stop"); }
-  void TogglePause() override { ControlCall(Status() == TPlayStatus::Paused ? "Play" : "Pause"); }
+  bool TogglePause() override {
+    const bool paused = Status() == TPlayStatus::Paused;
+    ControlCall(paused ? "Play" : "Pause");
+    return !paused;
+  }
   void Next() override { ControlCall("Next"); }
   void Previous() override { ControlCall("Previous"); }
   void FadeOut() override { ControlCall("Stop"); }
@@ -372,9 +376,9 @@ class TMprisPlayer : public TPlayer {
   void GoTo(std::int32_t index) override;
   void ClearPlaylist() override;
   std::vector<TEntry> Entries() override;
-  void Add(const std::vector<std::string>& files) override;
+  std::optional<std::int32_t> Add(const std::vector<std::string>& files) override;
   void Open(const std::vector<std::string>& files) override;
-  void LoadListFile(const std::string& path, bool replace) override;
+  std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
   std::int32_t ListedPosition() override { return 0; }
 
@@ -853,7 +857,8 @@ std::vector<TEntry> TMprisPlayer::Entries() {
 // Every file goes in after the same track, the last ones first: some players' track lists do
 // not show an added track until the current one changes, so "the one added before" cannot be
 // read back.
-void TMprisPlayer::Add(const std::vector<std::string>& files) {
+// Counted from its own calls: a player's track list can lag behind them.
+std::optional<std::int32_t> TMprisPlayer::Add(const std::vector<std::string>& files) {
   const std::vector<std::string> tracks = Tracks();
   const std::string after = tracks.empty() ? kNoTrack : tracks.back();
   for (auto file = files.rbegin(); file != files.rend(); ++file) {
@@ -867,6 +872,7 @@ void TMprisPlayer::Add(const std::vector<std::string>& files) {
            return r;
          });
   }
+  return static_cast<std::int32_t>(files.size());
 }
 
 void TMprisPlayer::Open(const std::vector<std::string>& files) {
@@ -887,13 +893,14 @@ void TMprisPlayer::Open(const std::vector<std::string>& files) {
        [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', uri.c_str()); });
 }
 
-void TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
+std::optional<std::int32_t> TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
   const std::vector<std::string> entries = ReadListFile(path);
   if (replace) {
     Open(entries);
   } else {
     Add(entries);
   }
+  return static_cast<std::int32_t>(entries.size());
 }
 
 // INFO reads the current track's file alone: the track list, where there is one, can lag.
