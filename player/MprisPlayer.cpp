@@ -28,6 +28,7 @@ namespace {
 
 constexpr std::uint64_t kCallTimeoutUs = 10'000'000;  // every call, as every window message
 constexpr std::int64_t kStepMs = 5000;                // one FF or REW press
+constexpr std::uint64_t kMaxPresses = 1'000'000'000;
 constexpr std::int32_t kVolumeStep = 4;               // one VOLUP or VOLDOWN, of 255
 constexpr std::size_t kMaxTracks = 100'000;
 constexpr std::size_t kMetadataBatch = 100;   // tracks asked for in one GetTracksMetadata
@@ -696,10 +697,13 @@ std::optional<std::int32_t> TMprisPlayer::PositionMs() {
 
 void TMprisPlayer::StepBy(std::int64_t milliseconds) {
   Require(TFeature::Seek);
-  const std::int64_t presses = std::max<std::int64_t>(1, (milliseconds < 0 ? -milliseconds : milliseconds) / kStepMs);
-  // A step beyond any track's length, without overflow.
-  const std::int64_t us = std::min<std::int64_t>(presses, 1'000'000'000) * kStepMs * 1000 *
-                          (milliseconds < 0 ? -1 : 1);
+  // Unsigned, so that the most negative offset has a magnitude too.
+  const std::uint64_t magnitude = milliseconds < 0 ? 0 - static_cast<std::uint64_t>(milliseconds)
+                                                   : static_cast<std::uint64_t>(milliseconds);
+  // Past any track's end already, and far from overflowing.
+  const auto presses = static_cast<std::int64_t>(
+      std::clamp<std::uint64_t>(magnitude / kStepMs, 1, kMaxPresses));
+  const std::int64_t us = presses * kStepMs * 1000 * (milliseconds < 0 ? -1 : 1);
   Call(TFeature::Seek, kPlayerInterface, "Seek",
        [us](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'x', &us); });
 }
