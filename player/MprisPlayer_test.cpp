@@ -133,16 +133,16 @@ class TFakePlayer {
   }
   ~TFakePlayer() { Leave(); }
 
-  // Starts serving on the bus at address; false when it could not.
-  bool Start(const std::string& address) {
-    if (sd_bus_new(&Bus_) < 0 || sd_bus_set_address(Bus_, address.c_str()) < 0 ||
-        sd_bus_set_bus_client(Bus_, 1) < 0 || sd_bus_start(Bus_) < 0 ||
-        sd_bus_add_object(Bus_, nullptr, kPath, &TFakePlayer::Handle, this) < 0 ||
-        sd_bus_request_name(Bus_, Name_.c_str(), 0) < 0) {
-      return false;
-    }
-    Thread_ = std::thread([this] { Serve(); });
-    return true;
+  // Starts serving on the bus at address; answers sd-bus's negative error where it could not.
+  int Start(const std::string& address) {
+    int r = sd_bus_new(&Bus_);
+    if (r >= 0) r = sd_bus_set_address(Bus_, address.c_str());
+    if (r >= 0) r = sd_bus_set_bus_client(Bus_, 1);
+    if (r >= 0) r = sd_bus_start(Bus_);
+    if (r >= 0) r = sd_bus_add_object(Bus_, nullptr, kPath, &TFakePlayer::Handle, this);
+    if (r >= 0) r = sd_bus_request_name(Bus_, Name_.c_str(), 0);
+    if (r >= 0) Thread_ = std::thread([this] { Serve(); });
+    return r;
   }
 
   // Leaves the bus: its name goes with its connection.
@@ -387,6 +387,16 @@ class TFakePlayer {
   int NextTrack_ = 0;
 };
 
+bool BusAnswers(const std::string& address) {
+  sd_bus* bus = nullptr;
+  const char* name = nullptr;
+  const bool answers = sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+                       sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+                       sd_bus_get_unique_name(bus, &name) >= 0;
+  if (bus != nullptr) sd_bus_flush_close_unref(bus);
+  return answers;
+}
+
 // A private session bus for each test, its address in DBUS_SESSION_BUS_ADDRESS.
 class MprisPlayerTest : public ::testing::Test {
  protected:
@@ -398,10 +408,13 @@ class MprisPlayerTest : public ::testing::Test {
         kDbusDaemon, std::vector<std::string>{"--session", "--nofork", "--address=" + Address_},
         Dir_.File("daemon"));
     ASSERT_TRUE(Daemon_->Started());
-    for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The socket is there a moment before the bus takes connections on it.
+    bool answers = false;
+    for (int i = 0; i < 1000 && !answers; ++i) {
+      answers = BusAnswers(Address_);
+      if (!answers) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(std::filesystem::exists(socket));
+    ASSERT_TRUE(answers);
     setenv("DBUS_SESSION_BUS_ADDRESS", Address_.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", Dir_.Path().c_str(), 1);
   }
@@ -415,7 +428,7 @@ class MprisPlayerTest : public ::testing::Test {
     return *Players_.back();
   }
   void StartAll() {
-    for (auto& player : Players_) ASSERT_TRUE(player->Start(Address_));
+    for (auto& player : Players_) ASSERT_GE(player->Start(Address_), 0);
   }
 
   testing::TTempDir Dir_{"jarvet-mpris"};
