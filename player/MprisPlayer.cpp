@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <limits>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -28,9 +28,10 @@ namespace {
 
 constexpr std::uint64_t kCallTimeoutUs = 10'000'000;  // every call, as every window message
 constexpr std::int64_t kStepMs = 5000;                // one FF or REW press
-constexpr std::int32_t kVolumeStep = 4;               // one VOLUP or VOLDOWN, of 255
+constexpr std::uint64_t kMaxPresses = 1'000'000'000;
+constexpr std::int32_t kVolumeStep = 4;  // one VOLUP or VOLDOWN, of 255
 constexpr std::size_t kMaxTracks = 100'000;
-constexpr std::size_t kMetadataBatch = 100;   // tracks asked for in one GetTracksMetadata
+constexpr std::size_t kMetadataBatch = 100;  // tracks asked for in one GetTracksMetadata
 constexpr std::size_t kMaxIdentityBytes = 200;
 constexpr std::size_t kMaxListFileBytes = 64 * 1024 * 1024;
 
@@ -82,11 +83,12 @@ std::string CleanLine(std::string_view text) {
   return TrimControl(clean);
 }
 
+// The library may be missing: then nothing is ever made for these to free.
 class TMessage {
  public:
-  explicit TMessage(const TSdBus& api) : Api_(api) {}
+  explicit TMessage(const TSdBus* api) : Api_(api) {}
   ~TMessage() {
-    if (M_ != nullptr) Api_.MessageUnref(M_);
+    if (M_ != nullptr) Api_->MessageUnref(M_);
   }
   TMessage(const TMessage&) = delete;
   TMessage& operator=(const TMessage&) = delete;
@@ -94,14 +96,16 @@ class TMessage {
   sd_bus_message** Out() { return &M_; }
 
  private:
-  const TSdBus& Api_;
+  const TSdBus* Api_;
   sd_bus_message* M_ = nullptr;
 };
 
 class TBusError {
  public:
-  explicit TBusError(const TSdBus& api) : Api_(api) {}
-  ~TBusError() { Api_.ErrorFree(&E_); }
+  explicit TBusError(const TSdBus* api) : Api_(api) {}
+  ~TBusError() {
+    if (E_.name != nullptr || E_.message != nullptr) Api_->ErrorFree(&E_);
+  }
   TBusError(const TBusError&) = delete;
   TBusError& operator=(const TBusError&) = delete;
   sd_bus_error* Get() { return &E_; }
@@ -109,7 +113,7 @@ class TBusError {
   const char* Message() const { return E_.message; }
 
  private:
-  const TSdBus& Api_;
+  const TSdBus* Api_;
   sd_bus_error E_{nullptr, nullptr, 0};
 };
 
@@ -220,12 +224,18 @@ class TReader {
         if (Api_.ReadBasic(M_, 'd', &d) <= 0) return TBusOther{};
         return d;
       }
-      case 'y': return Integer<std::uint8_t>('y');
-      case 'n': return Integer<std::int16_t>('n');
-      case 'q': return Integer<std::uint16_t>('q');
-      case 'i': return Integer<std::int32_t>('i');
-      case 'u': return Integer<std::uint32_t>('u');
-      case 'x': return Integer<std::int64_t>('x');
+      case 'y':
+        return Integer<std::uint8_t>('y');
+      case 'n':
+        return Integer<std::int16_t>('n');
+      case 'q':
+        return Integer<std::uint16_t>('q');
+      case 'i':
+        return Integer<std::int32_t>('i');
+      case 'u':
+        return Integer<std::uint32_t>('u');
+      case 'x':
+        return Integer<std::int64_t>('x');
       case 't': {
         std::uint64_t t = 0;
         if (Api_.ReadBasic(M_, 't', &t) <= 0 ||
@@ -305,8 +315,8 @@ std::vector<std::string> ReadListFile(const std::string& path) {
   TReadOnlyFile file;
   std::int64_t size = 0;
   if (!file.Open(path) || !file.Size(size)) throw EInOutError(file.LastError());
-  std::string contents(static_cast<std::size_t>(
-                           std::min<std::int64_t>(size, static_cast<std::int64_t>(kMaxListFileBytes))),
+  std::string contents(static_cast<std::size_t>(std::min<std::int64_t>(
+                           size, static_cast<std::int64_t>(kMaxListFileBytes))),
                        '\0');
   std::size_t got = 0;
   if (!file.Read(contents.data(), contents.size(), got)) throw EInOutError(file.LastError());
@@ -369,9 +379,7 @@ class TMprisPlayer : public TPlayer {
   bool Repeat() override;
   void SetRepeat(bool on) override;
 
-  std::int32_t PlaylistLength() override {
-    return static_cast<std::int32_t>(Tracks().size());
-  }
+  std::int32_t PlaylistLength() override { return static_cast<std::int32_t>(Tracks().size()); }
   std::int32_t PlaylistPosition() override;
   void GoTo(std::int32_t index) override;
   void ClearPlaylist() override;
@@ -401,7 +409,7 @@ class TMprisPlayer : public TPlayer {
   void Call(TFeature feature, const char* interface, const char* member, const TAppend& append,
             TMessage& reply);
   void Call(TFeature feature, const char* interface, const char* member, const TAppend& append) {
-    TMessage reply(*Api_);
+    TMessage reply(Api_);
     Call(feature, interface, member, append, reply);
   }
   void ControlCall(const char* member) {
@@ -456,8 +464,8 @@ void TMprisPlayer::Connect(const std::string& parameter) {
     return;
   }
   Api_->SetMethodCallTimeout(Bus_, kCallTimeoutUs);
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   TOutcome outcome = TOutcome::Refused;
   try {
     outcome = TryCall(kBusName, "ListNames", nullptr, reply, error, kBusName, kBusPath);
@@ -498,7 +506,7 @@ TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* 
                                              const char* path) {
   if (Api_ == nullptr || Bus_ == nullptr) throw EProblem(kExitNoPlayer, kNoPlayer);
   if (Gone_) throw EProblem(kExitNoPlayer, kNotAnswering);
-  TMessage call(*Api_);
+  TMessage call(Api_);
   if (destination == nullptr && Name_.empty()) throw EProblem(kExitNoPlayer, kNoPlayer);
   int r = Api_->NewMethodCall(Bus_, call.Out(), destination ? destination : Name_.c_str(), path,
                               interface, member);
@@ -522,11 +530,14 @@ void TMprisPlayer::GoneNow() {
 
 void TMprisPlayer::Call(TFeature feature, const char* interface, const char* member,
                         const TAppend& append, TMessage& reply) {
-  TBusError error(*Api_);
+  TBusError error(Api_);
   switch (TryCall(interface, member, append, reply, error)) {
-    case TOutcome::Done: return;
-    case TOutcome::NotOffered: NotOffered(feature);
-    case TOutcome::Refused: break;
+    case TOutcome::Done:
+      return;
+    case TOutcome::NotOffered:
+      NotOffered(feature);
+    case TOutcome::Refused:
+      break;
   }
   std::string why = error.Message() != nullptr ? CleanLine(error.Message())
                     : error.Name() != nullptr  ? CleanLine(error.Name())
@@ -538,23 +549,27 @@ void TMprisPlayer::NotOffered(TFeature feature) {
   throw EProblem(kExitNotOffered, Identity() + " does not offer " + FeatureName(feature));
 }
 
-TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
-                                    const char* property, std::size_t maxItems) {
-  TMessage reply(*Api_);
-  Call(feature, kPropertiesInterface, "Get",
-       [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
-       reply);
+TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface, const char* property,
+                                    std::size_t maxItems) {
+  TMessage reply(Api_);
+  Call(
+      feature, kPropertiesInterface, "Get",
+      [&](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {interface, property});
+      },
+      reply);
   return TReader(*Api_, reply.Get()).Variant(maxItems);
 }
 
-std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface,
-                                                      const char* property,
+std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface, const char* property,
                                                       std::size_t maxItems) {
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   const TOutcome outcome = TryCall(
       kPropertiesInterface, "Get",
-      [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
+      [&](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {interface, property});
+      },
       reply, error);
   if (outcome != TOutcome::Done) return std::nullopt;
   return TReader(*Api_, reply.Get()).Variant(maxItems);
@@ -575,14 +590,13 @@ void TMprisPlayer::SetProperty(TFeature feature, const char* interface, const ch
 const TBusDictionary& TMprisPlayer::Properties(const char* interface,
                                                std::optional<TBusDictionary>& cache) {
   if (!cache) {
-    TMessage reply(*Api_);
-    TBusError error(*Api_);
+    TMessage reply(Api_);
+    TBusError error(Api_);
     const TOutcome outcome = TryCall(
         kPropertiesInterface, "GetAll",
         [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface}); },
         reply, error);
-    cache = outcome == TOutcome::Done ? TReader(*Api_, reply.Get()).Dictionary()
-                                      : TBusDictionary();
+    cache = outcome == TOutcome::Done ? TReader(*Api_, reply.Get()).Dictionary() : TBusDictionary();
   }
   return *cache;
 }
@@ -665,8 +679,8 @@ bool TMprisPlayer::ProbeTrackList() {
 // Whether the object's introspection names the member; true where the player does not
 // introspect, so that the call itself is tried.
 bool TMprisPlayer::IntrospectionHas(std::string_view member) {
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   if (TryCall(kIntrospectableInterface, "Introspect", nullptr, reply, error) != TOutcome::Done) {
     return true;
   }
@@ -700,10 +714,13 @@ std::optional<std::int32_t> TMprisPlayer::PositionMs() {
 
 void TMprisPlayer::StepBy(std::int64_t milliseconds) {
   Require(TFeature::Seek);
-  const std::int64_t presses = std::max<std::int64_t>(1, (milliseconds < 0 ? -milliseconds : milliseconds) / kStepMs);
-  // A step beyond any track's length, without overflow.
-  const std::int64_t us = std::min<std::int64_t>(presses, 1'000'000'000) * kStepMs * 1000 *
-                          (milliseconds < 0 ? -1 : 1);
+  // Unsigned, so that the most negative offset has a magnitude too.
+  const std::uint64_t magnitude = milliseconds < 0 ? 0 - static_cast<std::uint64_t>(milliseconds)
+                                                   : static_cast<std::uint64_t>(milliseconds);
+  // Past any track's end already, and far from overflowing.
+  const auto presses =
+      static_cast<std::int64_t>(std::clamp<std::uint64_t>(magnitude / kStepMs, 1, kMaxPresses));
+  const std::int64_t us = presses * kStepMs * 1000 * (milliseconds < 0 ? -1 : 1);
   Call(TFeature::Seek, kPlayerInterface, "Seek",
        [us](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'x', &us); });
 }
@@ -712,17 +729,17 @@ void TMprisPlayer::SeekTo(std::int32_t milliseconds) {
   Require(TFeature::Seek);
   const std::string trackId = Metadata().TrackId;
   const std::int64_t us = static_cast<std::int64_t>(std::max(milliseconds, 0)) * 1000;
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
-  const TOutcome outcome =
-      trackId.empty() ? TOutcome::Refused
-                      : TryCall(kPlayerInterface, "SetPosition",
-                                [&](const TSdBus& api, sd_bus_message* m) {
-                                  int r = api.AppendBasic(m, 'o', trackId.c_str());
-                                  if (r >= 0) r = api.AppendBasic(m, 'x', &us);
-                                  return r;
-                                },
-                                reply, error);
+  TMessage reply(Api_);
+  TBusError error(Api_);
+  const TOutcome outcome = trackId.empty() ? TOutcome::Refused
+                                           : TryCall(
+                                                 kPlayerInterface, "SetPosition",
+                                                 [&](const TSdBus& api, sd_bus_message* m) {
+                                                   int r = api.AppendBasic(m, 'o', trackId.c_str());
+                                                   if (r >= 0) r = api.AppendBasic(m, 'x', &us);
+                                                   return r;
+                                                 },
+                                                 reply, error);
   if (outcome == TOutcome::Done) return;
   // Without a usable track id, a relative seek from where the player is.
   const auto now = PositionMs();
@@ -776,17 +793,19 @@ void TMprisPlayer::SetRepeat(bool on) {
 }
 
 TMprisTrack TMprisPlayer::Metadata() {
-  TMessage reply(*Api_);
-  Call(TFeature::Control, kPropertiesInterface, "Get",
-       [](const TSdBus& api, sd_bus_message* m) {
-         return AppendTexts(api, m, {kPlayerInterface, "Metadata"});
-       },
-       reply);
+  TMessage reply(Api_);
+  Call(
+      TFeature::Control, kPropertiesInterface, "Get",
+      [](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {kPlayerInterface, "Metadata"});
+      },
+      reply);
   TReader reader(*Api_, reply.Get());
   char type = 0;
   const char* contents = nullptr;
   if (Api_->PeekType(reply.Get(), &type, &contents) <= 0 || type != 'v' || contents == nullptr ||
-      std::string_view(contents) != "a{sv}" || Api_->EnterContainer(reply.Get(), 'v', contents) <= 0) {
+      std::string_view(contents) != "a{sv}" ||
+      Api_->EnterContainer(reply.Get(), 'v', contents) <= 0) {
     return {};
   }
   return DecodeMetadata(reader.Dictionary());
@@ -794,7 +813,8 @@ TMprisTrack TMprisPlayer::Metadata() {
 
 std::vector<std::string> TMprisPlayer::Tracks() {
   Require(TFeature::Playlist);
-  const TBusValue value = GetProperty(TFeature::Playlist, kTrackListInterface, "Tracks", kMaxTracks);
+  const TBusValue value =
+      GetProperty(TFeature::Playlist, kTrackListInterface, "Tracks", kMaxTracks);
   const auto* tracks = std::get_if<std::vector<std::string>>(&value);
   return tracks != nullptr ? *tracks : std::vector<std::string>();
 }
@@ -810,17 +830,21 @@ std::int32_t TMprisPlayer::PlaylistPosition() {
 void TMprisPlayer::GoTo(std::int32_t index) {
   const std::vector<std::string> tracks = Tracks();
   if (index < 0 || static_cast<std::size_t>(index) >= tracks.size()) {
-    throw EProblem(kExitBadArgument, "the playlist has no entry " + IntToStr(std::int64_t{index} + 1));
+    throw EProblem(kExitBadArgument,
+                   "the playlist has no entry " + IntToStr(std::int64_t{index} + 1));
   }
   const std::string& track = tracks[static_cast<std::size_t>(index)];
-  Call(TFeature::Playlist, kTrackListInterface, "GoTo",
-       [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'o', track.c_str()); });
+  Call(TFeature::Playlist, kTrackListInterface, "GoTo", [&](const TSdBus& api, sd_bus_message* m) {
+    return api.AppendBasic(m, 'o', track.c_str());
+  });
 }
 
 void TMprisPlayer::ClearPlaylist() {
   for (const std::string& track : Tracks()) {
     Call(TFeature::Playlist, kTrackListInterface, "RemoveTrack",
-         [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'o', track.c_str()); });
+         [&](const TSdBus& api, sd_bus_message* m) {
+           return api.AppendBasic(m, 'o', track.c_str());
+         });
   }
 }
 
@@ -829,17 +853,18 @@ std::vector<TEntry> TMprisPlayer::Entries() {
   std::unordered_map<std::string, TEntry> byId;
   for (std::size_t first = 0; first < tracks.size(); first += kMetadataBatch) {
     const std::size_t last = std::min(tracks.size(), first + kMetadataBatch);
-    TMessage reply(*Api_);
-    Call(TFeature::Playlist, kTrackListInterface, "GetTracksMetadata",
-         [&](const TSdBus& api, sd_bus_message* m) {
-           int r = api.OpenContainer(m, 'a', "o");
-           for (std::size_t i = first; r >= 0 && i < last; ++i) {
-             r = api.AppendBasic(m, 'o', tracks[i].c_str());
-           }
-           if (r >= 0) r = api.CloseContainer(m);
-           return r;
-         },
-         reply);
+    TMessage reply(Api_);
+    Call(
+        TFeature::Playlist, kTrackListInterface, "GetTracksMetadata",
+        [&](const TSdBus& api, sd_bus_message* m) {
+          int r = api.OpenContainer(m, 'a', "o");
+          for (std::size_t i = first; r >= 0 && i < last; ++i) {
+            r = api.AppendBasic(m, 'o', tracks[i].c_str());
+          }
+          if (r >= 0) r = api.CloseContainer(m);
+          return r;
+        },
+        reply);
     for (const TBusDictionary& metadata : TReader(*Api_, reply.Get()).Dictionaries(last - first)) {
       TMprisTrack decoded = DecodeMetadata(metadata);
       byId.emplace(decoded.TrackId, TEntry{decoded.Track.Title, decoded.Track.File});
@@ -934,12 +959,15 @@ void TMprisPlayer::WatchSignals() {
     Slots_.push_back(slot);
   }
   // It may have left before the matches were in place.
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   const std::string name = Name_;
-  if (TryCall(kBusName, "NameHasOwner",
-              [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', name.c_str()); },
-              reply, error, kBusName, kBusPath) == TOutcome::Done) {
+  if (TryCall(
+          kBusName, "NameHasOwner",
+          [&](const TSdBus& api, sd_bus_message* m) {
+            return api.AppendBasic(m, 's', name.c_str());
+          },
+          reply, error, kBusName, kBusPath) == TOutcome::Done) {
     int has = 1;
     if (Api_->ReadBasic(reply.Get(), 'b', &has) > 0 && has == 0) Gone_ = true;
   }
@@ -982,7 +1010,8 @@ bool TMprisPlayer::WaitForChange(int timeoutMs) {
     }
     if (Changed_ || Gone_) return true;
     if (r > 0) continue;
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - TClock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - TClock::now());
     if (left.count() <= 0) return false;
     if (Api_->Wait(Bus_, static_cast<std::uint64_t>(left.count())) < 0) {
       Gone_ = true;
