@@ -351,7 +351,10 @@ class TMprisPlayer : public TPlayer {
   bool IsGone() const override { return Gone_; }
   std::string Identity() override;
   bool Offers(TFeature feature) override;
-  std::string VersionText() override { return Identity(); }
+  std::string VersionText() override {
+    if (!IsRunning()) throw EProblem(kExitNoPlayer, kNoPlayer);
+    return Identity();
+  }
 
   void Play() override { ControlCall("Play"); }
   void Stop() override { ControlCall("Stop"); }
