@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -42,8 +43,12 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// In the child: the environment, standard input from /dev/null, then exec; never returns.
-[[noreturn]] void Exec(std::vector<std::string> argv, const Environment& environment) {
+// In the child: the environment, standard input from /dev/null, then exec; never returns. The
+// child dies with the test, also when the test is killed and no destructor runs.
+[[noreturn]] void Exec(std::vector<std::string> argv, const Environment& environment,
+                       pid_t parent) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
   for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   const int null = open("/dev/null", O_RDONLY);
   dup2(null, STDIN_FILENO);
@@ -200,13 +205,14 @@ Environment HomeEnvironment(const std::string& home, const TPrivateBus& bus) {
 
 TProcessGroup::TProcessGroup(const std::vector<std::string>& argv, const Environment& environment,
                              const std::string& outputPath) {
+  const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
     setpgid(0, 0);
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
-    Exec(argv, environment);
+    Exec(argv, environment, parent);
   }
   if (child < 0) return;
   setpgid(child, child);  // both sides: the group exists whichever runs first
@@ -255,12 +261,13 @@ namespace {
 std::string RunToolWith(const std::vector<std::string>& argv, const Environment& environment) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return std::string();
+  const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
     dup2(out[1], STDOUT_FILENO);
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDERR_FILENO);
-    Exec(argv, environment);
+    Exec(argv, environment, parent);
   }
   close(out[1]);
   if (child < 0) {
@@ -425,8 +432,13 @@ TVlc::TVlc(const TPlayerSetup& setup, const std::vector<std::string>& files) {
       lchown(entry.path().c_str(), kNobody, kNobody);
     }
     lchown(home.c_str(), kNobody, kNobody);
-    argv = {"setpriv", "--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
-            "--clear-groups"};
+    // The change of user clears the parent-death signal: setpriv sets it again.
+    argv = {"setpriv",
+            "--reuid=" + std::to_string(kNobody),
+            "--regid=" + std::to_string(kNobody),
+            "--clear-groups",
+            "--pdeathsig",
+            "SIGKILL"};
   }
   const std::vector<std::string> vlc{"cvlc",          "-I",        "dummy",
                                      "--no-dbus",     "--control", "dbus",
