@@ -16,4 +16,7 @@ namespace jarvet {
 // may not be running (IsRunning); none of this waits longer than the message bound.
 std::unique_ptr<TPlayer> ConnectPlayer(const std::string& parameter, TPlatform& platform);
 
+// The window-message player installed in the directory, whatever the platform.
+std::unique_ptr<TPlayer> ConnectWindowPlayer(const std::string& directory, TPlatform& platform);
+
 }  // namespace jarvet

@@ -28,6 +28,9 @@ enum class TFeature {
   Playlist,  // its entries, the current index, go to, clear, add
   Open,      // replace what plays with files or URLs
   Close,     // end the player
+  // Names the track's artist, album and the like, not only its title: worth asking where the
+  // file's own tags leave a field open.
+  TrackTexts,
 };
 
 const char* FeatureName(TFeature feature);
@@ -123,6 +126,8 @@ class TPlayer {
   // questions, so ask it where the file's own tags leave something open.
   virtual TPlayerTrack CurrentTrack() = 0;
   virtual TPlayerFigures Figures() = 0;
+  // INFO's playlist, position and figures. ListedFiles raises EInOutError where the list
+  // cannot be read; a player without a playlist lists its current file at position 0.
   virtual TInfoFigures InfoFigures() = 0;
 
   // Waits up to timeoutMs for something to change; true when something may have. A player that
