@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "Platform.h"
+#include "File.h"
 #include "support/MprisFixture.h"
 
 namespace jarvet::testing {

@@ -356,8 +356,14 @@ TMpv::TMpv(const TPlayerSetup& setup, const std::vector<std::string>& files,
            const std::vector<std::string>& options)
     : Socket_(setup.Dir + "/mpv.sock") {
   const std::string home = MakeHome(setup.Dir, "mpv-home");
-  std::vector<std::string> argv{"mpv",       "--idle=yes",    "--no-video",
-                                "--ao=null", "--no-terminal", "--input-ipc-server=" + Socket_};
+  // Exact seeks: by default mpv lands a relative seek anywhere near its target.
+  std::vector<std::string> argv{"mpv",
+                                "--idle=yes",
+                                "--no-video",
+                                "--ao=null",
+                                "--no-terminal",
+                                "--hr-seek=yes",
+                                "--input-ipc-server=" + Socket_};
   argv.insert(argv.end(), options.begin(), options.end());
   argv.push_back("--");
   argv.insert(argv.end(), files.begin(), files.end());
@@ -498,6 +504,13 @@ std::string TVlc::CurrentInput() const {
   if (at == std::string::npos) return std::string();
   const std::size_t end = text.find(" )", at);
   return text.substr(at + marker.size(), end - at - marker.size());
+}
+
+bool TVlc::Playing() const {
+  // The answer is the last line; status changes may come before it.
+  std::string text = Rc("is_playing");
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return !text.empty() && text.back() == '1' && (text.size() == 1 || text[text.size() - 2] == '\n');
 }
 
 TAudacious::TAudacious(const TPlayerSetup& setup, const std::vector<std::string>& files) {

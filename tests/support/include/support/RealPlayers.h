@@ -108,6 +108,7 @@ class TVlc {
   std::vector<std::string> PlaylistTitles() const;
   // The input playing or paused (its URL), empty when none.
   std::string CurrentInput() const;
+  bool Playing() const;
 
  private:
   std::string Socket_;
