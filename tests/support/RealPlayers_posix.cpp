@@ -507,10 +507,10 @@ std::string TVlc::CurrentInput() const {
 }
 
 bool TVlc::Playing() const {
-  // The answer is the last line; status changes may come before it.
-  std::string text = Rc("is_playing");
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return !text.empty() && text.back() == '1' && (text.size() == 1 || text[text.size() - 2] == '\n');
+  // "status change: ( play state: 3 )", or "stop" or "pause"; the last one counts.
+  const std::string text = Rc("status");
+  const std::size_t state = text.rfind(" state: ");
+  return state != std::string::npos && state >= 4 && text.compare(state - 4, 4, "play") == 0;
 }
 
 TAudacious::TAudacious(const TPlayerSetup& setup, const std::vector<std::string>& files) {
