@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 #include "Player.h"
 #include "support/MprisFixture.h"
@@ -338,6 +340,27 @@ TEST_F(MprisTest, WatchFollowsMpvAndEndsWhenItLeaves) {
   const TProcessResult ended = watch.Wait(5000);
   EXPECT_EQ(ended.Status, 0) << ended.Errors;
   EXPECT_EQ(ended.Output, first + "Second Song\r\n");
+}
+
+TEST_F(MprisTest, WatchMovesAPlayingPositionOn) {
+  // mpv never signals its position: jarvet moves the shown one on by the time passed.
+  StartMpv(ThreeTracks(), {"--start=2.5"});
+  TBackgroundProcess watch(JARVET_PROGRAM, {"mpv", "WATCH", "{position}"}, Dir + "/watch");
+  std::this_thread::sleep_for(std::chrono::milliseconds(3600));
+  const int now = static_cast<int>(Mpv->Number("time-pos").value_or(-100));
+  const TProcessResult stopped = watch.Stop(5000);
+  std::vector<int> seconds;  // each line's M:SS
+  for (std::size_t at = 0, end; (end = stopped.Output.find("\r\n", at)) != std::string::npos;
+       at = end + 2) {
+    const std::string line = stopped.Output.substr(at, end - at);
+    seconds.push_back(std::stoi(line) * 60 + std::stoi(line.substr(line.find(':') + 1)));
+  }
+  ASSERT_GE(seconds.size(), 3u) << stopped.Output;
+  for (std::size_t i = 1; i < seconds.size(); ++i) {
+    EXPECT_EQ(seconds[i], seconds[i - 1] + 1) << "a line a second:\n" << stopped.Output;
+  }
+  EXPECT_GE(seconds.back(), now - 1) << "the last line is at most a second old:\n"
+                                     << stopped.Output;
 }
 
 TEST_F(MprisTest, WatchFileWaitsForMpvToComeBack) {
