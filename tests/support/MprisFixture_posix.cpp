@@ -60,6 +60,9 @@ std::string MprisFixture::Track(const std::string& fixture, const std::string& n
   std::error_code error;
   fs::copy_file(FixturePath(fixture), target, fs::copy_options::overwrite_existing, error);
   EXPECT_FALSE(error) << fixture << ": " << error.message();
+  // VLC may run as another user, whatever the umask.
+  fs::permissions(target, fs::perms::group_read | fs::perms::others_read, fs::perm_options::add,
+                  error);
   return target.u8string();
 }
 
