@@ -35,7 +35,7 @@ void ReportNowPlaying(TCommandContext& c) {
   const TPlaylist playlist = c.Player.ListedFiles();
 
   TID3v2 tag2;
-  tag2.Load(playlist.Get(c.Player.PlaylistPosition()));
+  tag2.Load(playlist.Get(c.Player.ListedPosition()));
   if (tag2.TagFound) {
     if (tag2.Title.empty()) return;
     WriteLine(c, tag2.Track, tag2.Title, " (", Suffix(tag2.Artist, tag2.Album, tag2.Year));
@@ -43,7 +43,7 @@ void ReportNowPlaying(TCommandContext& c) {
   }
   // The position is asked again: the track may have changed meanwhile.
   TID3v1 tag1;
-  tag1.Load(playlist.Get(c.Player.PlaylistPosition()));
+  tag1.Load(playlist.Get(c.Player.ListedPosition()));
   if (!tag1.TagFound) return;
   WriteLine(c, tag1.Track, tag1.Title, "(", Suffix(tag1.Artist, tag1.Album, tag1.Year));
 }

@@ -45,6 +45,7 @@ constexpr const char* kBusPath = "/org/freedesktop/DBus";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr const char* kMprisPrefix = "org.mpris.MediaPlayer2.";
 constexpr const char* kNotAnswering = "the player did not answer";
+constexpr const char* kNoPlayer = "no player running";
 
 // Errors that say the player, or the bus for it, is no longer there.
 constexpr std::string_view kGoneErrors[] = {
@@ -325,9 +326,11 @@ std::vector<std::string> ReadListFile(const std::string& path) {
 class TMprisPlayer : public TPlayer {
  public:
   TMprisPlayer() = default;
+  // The connection is closed before the match slots go, which then ask the bus for nothing:
+  // it drops a closed connection's matches itself.
   ~TMprisPlayer() override {
-    for (sd_bus_slot* slot : Slots_) Api_->SlotUnref(slot);
     if (Bus_ != nullptr) Api_->FlushCloseUnref(Bus_);
+    for (sd_bus_slot* slot : Slots_) Api_->SlotUnref(slot);
   }
   TMprisPlayer(const TMprisPlayer&) = delete;
   TMprisPlayer& operator=(const TMprisPlayer&) = delete;
@@ -373,6 +376,7 @@ class TMprisPlayer : public TPlayer {
   void Open(const std::vector<std::string>& files) override;
   void LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
+  std::int32_t ListedPosition() override { return 0; }
 
   std::string CurrentFile() override { return Metadata().Track.File; }
   TPlayerTrack CurrentTrack() override { return Metadata().Track; }
@@ -408,6 +412,9 @@ class TMprisPlayer : public TPlayer {
 
   TBusValue GetProperty(TFeature feature, const char* interface, const char* property,
                         std::size_t maxItems = kMaxBusListItems);
+  // None where the player lacks the property or refuses to give it.
+  std::optional<TBusValue> TryGetProperty(const char* interface, const char* property,
+                                          std::size_t maxItems = kMaxBusListItems);
   void SetProperty(TFeature feature, const char* interface, const char* property, char type,
                    const void* value);
   const TBusDictionary& Properties(const char* interface, std::optional<TBusDictionary>& cache);
@@ -475,14 +482,20 @@ void TMprisPlayer::Connect(const std::string& parameter) {
   }
   const auto chosen = PreferredPlayer(statuses);
   Name_ = chosen ? candidates[*chosen] : std::string();
+  // What was learnt of the others while asking them is not the chosen one's.
+  Identity_.reset();
+  RootProperties_.reset();
+  PlayerProperties_.reset();
 }
 
 TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* member,
                                              const TAppend& append, TMessage& reply,
                                              TBusError& error, const char* destination,
                                              const char* path) {
+  if (Api_ == nullptr || Bus_ == nullptr) throw EProblem(kExitNoPlayer, kNoPlayer);
   if (Gone_) throw EProblem(kExitNoPlayer, kNotAnswering);
   TMessage call(*Api_);
+  if (destination == nullptr && Name_.empty()) throw EProblem(kExitNoPlayer, kNoPlayer);
   int r = Api_->NewMethodCall(Bus_, call.Out(), destination ? destination : Name_.c_str(), path,
                               interface, member);
   if (r >= 0 && append) r = append(*Api_, call.Get());
@@ -527,6 +540,19 @@ TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
   Call(feature, kPropertiesInterface, "Get",
        [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
        reply);
+  return TReader(*Api_, reply.Get()).Variant(maxItems);
+}
+
+std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface,
+                                                      const char* property,
+                                                      std::size_t maxItems) {
+  TMessage reply(*Api_);
+  TBusError error(*Api_);
+  const TOutcome outcome = TryCall(
+      kPropertiesInterface, "Get",
+      [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
+      reply, error);
+  if (outcome != TOutcome::Done) return std::nullopt;
   return TReader(*Api_, reply.Get()).Variant(maxItems);
 }
 
@@ -618,6 +644,8 @@ bool TMprisPlayer::Offers(TFeature feature) {
       return *OffersOpen_;
     case TFeature::Close:
       return CachedFlag(kRootInterface, RootProperties_, "CanQuit", true);
+    case TFeature::TrackTexts:
+      return true;  // its metadata names the artist, album and the rest
   }
   return false;
 }
@@ -626,19 +654,8 @@ bool TMprisPlayer::Offers(TFeature feature) {
 // tracks is what counts.
 bool TMprisPlayer::ProbeTrackList() {
   if (CachedFlag(kRootInterface, RootProperties_, "HasTrackList", false)) return true;
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
-  const TOutcome outcome = TryCall(
-      kPropertiesInterface, "Get",
-      [](const TSdBus& api, sd_bus_message* m) {
-        return AppendTexts(api, m, {kTrackListInterface, "Tracks"});
-      },
-      reply, error);
-  if (outcome != TOutcome::Done) return false;
-  char type = 0;
-  const char* contents = nullptr;
-  return Api_->PeekType(reply.Get(), &type, &contents) > 0 && type == 'v' && contents != nullptr &&
-         std::string_view(contents) == "ao";
+  const auto tracks = TryGetProperty(kTrackListInterface, "Tracks", kMaxTracks);
+  return tracks && std::holds_alternative<std::vector<std::string>>(*tracks);
 }
 
 // Whether the object's introspection names the member; true where the player does not
@@ -669,10 +686,11 @@ TPlayStatus TMprisPlayer::Status() {
   return text != nullptr ? StatusFromBus(*text) : TPlayStatus::Unknown;
 }
 
+// Absent where the player has no Position to read, as where it does not know.
 std::optional<std::int32_t> TMprisPlayer::PositionMs() {
   if (Status() == TPlayStatus::Stopped) return std::nullopt;
-  const TBusValue value = GetProperty(TFeature::Seek, kPlayerInterface, "Position");
-  const auto* us = std::get_if<std::int64_t>(&value);
+  const auto value = TryGetProperty(kPlayerInterface, "Position");
+  const auto* us = value ? std::get_if<std::int64_t>(&*value) : nullptr;
   return us != nullptr ? MicrosecondsToMs(*us) : std::nullopt;
 }
 
@@ -878,9 +896,10 @@ void TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
   }
 }
 
+// INFO reads the current track's file alone: the track list, where there is one, can lag.
 TPlaylist TMprisPlayer::ListedFiles() {
   TPlaylist list;
-  for (TEntry& entry : Entries()) list.Add(std::move(entry.File));
+  list.Add(CurrentFile());
   return list;
 }
 

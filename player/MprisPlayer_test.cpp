@@ -391,7 +391,7 @@ class MprisPlayerTest : public ::testing::Test {
         kDbusDaemon, std::vector<std::string>{"--session", "--nofork", "--address=" + Address_},
         Dir_.File("daemon"));
     ASSERT_TRUE(Daemon_->Started());
-    for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i) {
+    for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_TRUE(std::filesystem::exists(socket));
@@ -436,6 +436,10 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   TFakePlayer& betamax = AddPlayer("betamax");
   betamax.Properties[kRoot]["Identity"] = S("Betamax");
   betamax.Properties[kPlayerIface]["PlaybackStatus"] = S("Stopped");
+  // Asked for its status before the choice, it answers an error that names it.
+  TFakePlayer& delta = AddPlayer("delta");
+  delta.Properties[kRoot]["Identity"] = S("Delta");
+  delta.Properties[kPlayerIface].erase("PlaybackStatus");
   StartAll();
   struct TCase {
     const char* parameter;
@@ -443,7 +447,7 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   };
   const TCase cases[] = {
       {"mpris", "Gamma Player"}, {"alpha", "Fake Player"}, {"mpris:gamma", "Gamma Player"},
-      {"betamax", "Betamax"},    {"gam", ""},              {"mpris:delta", ""},
+      {"betamax", "Betamax"},    {"gam", ""},              {"mpris:epsilon", ""},
   };
   for (const TCase& c : cases) {
     auto player = ConnectMprisPlayer(c.parameter);
@@ -454,9 +458,14 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
   }
 }
 
+// A player asked all the same says there is none, and does not crash.
 TEST_F(MprisPlayerTest, NoBusMeansNoPlayer) {
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + Dir_.File("nothing-here")).c_str(), 1);
-  EXPECT_FALSE(ConnectMprisPlayer("mpris")->IsRunning());
+  auto player = ConnectMprisPlayer("mpris");
+  EXPECT_FALSE(player->IsRunning());
+  EXPECT_EQ(ProblemOf([&] { player->Status(); }),
+            std::make_pair(kExitNoPlayer, std::string("no player running")));
+  EXPECT_EQ(ProblemOf([&] { player->Offers(TFeature::Volume); }).first, kExitNoPlayer);
 }
 
 // Each row: what is done, and the calls the player gets for it.
@@ -529,6 +538,7 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
   fake.Properties[kPlayerIface].erase("Shuffle");
   fake.Properties[kPlayerIface].erase("LoopStatus");
   fake.Properties[kPlayerIface]["CanControl"] = B(false);
+  fake.Properties[kPlayerIface].erase("Position");
   fake.OffersOpenUri = false;
   fake.IntrospectionNamesOpenUri = false;
   StartAll();
@@ -539,6 +549,7 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
     EXPECT_FALSE(player->Offers(feature)) << FeatureName(feature);
   }
   EXPECT_TRUE(player->Offers(TFeature::Volume));
+  EXPECT_EQ(player->PositionMs(), std::nullopt);
   struct TCase {
     std::function<void(TPlayer&)> action;
     TFeature feature;
@@ -587,7 +598,6 @@ TEST_F(MprisPlayerTest, TheTrackListIsUsedThoughHasTrackListSaysNo) {
   EXPECT_EQ(entries[0].File, "/m/one.mp3");
   EXPECT_EQ(entries[0].Title, "Title of 1");
   EXPECT_EQ(entries[2].File, "http://radio.example/live");
-  EXPECT_EQ(player->ListedFiles().Get(1), "/m/two.mp3");
 
   player->GoTo(2);
   EXPECT_EQ(fake.Actions().back(), "GoTo " + TrackPath(3));
@@ -658,7 +668,7 @@ TEST_F(MprisPlayerTest, APlayerThatDoesNotAnswerIsGone) {
             std::make_pair(kExitNoPlayer, std::string("the player did not answer")));
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::seconds(9));
-  EXPECT_LT(waited, std::chrono::seconds(12));
+  EXPECT_LT(waited, std::chrono::seconds(15));
   EXPECT_TRUE(player->IsGone());
 }
 

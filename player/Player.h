@@ -116,8 +116,10 @@ class TPlayer {
   // PLAY and ENQUEUE with a folder and pattern: the list file prepared at path is loaded,
   // replacing the playlist (and playing) or appended to it.
   virtual void LoadListFile(const std::string& path, bool replace) = 0;
-  // The playlist as INFO has always read it, raising EInOutError where it cannot be read.
+  // INFO's playlist and the current entry's index in it: the playlist as INFO has always read
+  // it (raising EInOutError where it cannot be read), or a player's current file alone at 0.
   virtual TPlaylist ListedFiles() = 0;
+  virtual std::int32_t ListedPosition() = 0;
 
   // The current track's file or URL, empty when nothing is loaded; the cheapest question about
   // the track.
@@ -126,8 +128,6 @@ class TPlayer {
   // questions, so ask it where the file's own tags leave something open.
   virtual TPlayerTrack CurrentTrack() = 0;
   virtual TPlayerFigures Figures() = 0;
-  // INFO's playlist, position and figures. ListedFiles raises EInOutError where the list
-  // cannot be read; a player without a playlist lists its current file at position 0.
   virtual TInfoFigures InfoFigures() = 0;
 
   // Waits up to timeoutMs for something to change; true when something may have. A player that

@@ -50,6 +50,7 @@ class TWinampPlayer : public TPlayer {
   void Open(const std::vector<std::string>& files) override;
   void LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
+  std::int32_t ListedPosition() override { return Api_.GetPlaylistPos(); }
 
   std::string CurrentFile() override;
   TPlayerTrack CurrentTrack() override;

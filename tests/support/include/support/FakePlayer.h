@@ -90,6 +90,7 @@ class TFakePlayer : public TPlayer {
   void LoadListFile(const std::string& path, bool replace) override {
     Call((replace ? "LoadListFile replace " : "LoadListFile append ") + path);
   }
+  std::int32_t ListedPosition() override { return Call("ListedPosition"), Current; }
   TPlaylist ListedFiles() override {
     Call("ListedFiles");
     TPlaylist list;
