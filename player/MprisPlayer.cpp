@@ -28,6 +28,7 @@ namespace {
 
 constexpr std::uint64_t kCallTimeoutUs = 10'000'000;  // every call, as every window message
 constexpr std::int64_t kStepMs = 5000;                // one FF or REW press
+constexpr std::uint64_t kMaxPresses = 1'000'000'000;
 constexpr std::int32_t kVolumeStep = 4;               // one VOLUP or VOLDOWN, of 255
 constexpr std::size_t kMaxTracks = 100'000;
 constexpr std::size_t kMetadataBatch = 100;   // tracks asked for in one GetTracksMetadata
@@ -82,11 +83,12 @@ std::string CleanLine(std::string_view text) {
   return TrimControl(clean);
 }
 
+// The library may be missing: then nothing is ever made for these to free.
 class TMessage {
  public:
-  explicit TMessage(const TSdBus& api) : Api_(api) {}
+  explicit TMessage(const TSdBus* api) : Api_(api) {}
   ~TMessage() {
-    if (M_ != nullptr) Api_.MessageUnref(M_);
+    if (M_ != nullptr) Api_->MessageUnref(M_);
   }
   TMessage(const TMessage&) = delete;
   TMessage& operator=(const TMessage&) = delete;
@@ -94,14 +96,16 @@ class TMessage {
   sd_bus_message** Out() { return &M_; }
 
  private:
-  const TSdBus& Api_;
+  const TSdBus* Api_;
   sd_bus_message* M_ = nullptr;
 };
 
 class TBusError {
  public:
-  explicit TBusError(const TSdBus& api) : Api_(api) {}
-  ~TBusError() { Api_.ErrorFree(&E_); }
+  explicit TBusError(const TSdBus* api) : Api_(api) {}
+  ~TBusError() {
+    if (E_.name != nullptr || E_.message != nullptr) Api_->ErrorFree(&E_);
+  }
   TBusError(const TBusError&) = delete;
   TBusError& operator=(const TBusError&) = delete;
   sd_bus_error* Get() { return &E_; }
@@ -109,7 +113,7 @@ class TBusError {
   const char* Message() const { return E_.message; }
 
  private:
-  const TSdBus& Api_;
+  const TSdBus* Api_;
   sd_bus_error E_{nullptr, nullptr, 0};
 };
 
@@ -397,7 +401,7 @@ class TMprisPlayer : public TPlayer {
   void Call(TFeature feature, const char* interface, const char* member, const TAppend& append,
             TMessage& reply);
   void Call(TFeature feature, const char* interface, const char* member, const TAppend& append) {
-    TMessage reply(*Api_);
+    TMessage reply(Api_);
     Call(feature, interface, member, append, reply);
   }
   void ControlCall(const char* member) {
@@ -452,8 +456,8 @@ void TMprisPlayer::Connect(const std::string& parameter) {
     return;
   }
   Api_->SetMethodCallTimeout(Bus_, kCallTimeoutUs);
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   TOutcome outcome = TOutcome::Refused;
   try {
     outcome = TryCall(kBusName, "ListNames", nullptr, reply, error, kBusName, kBusPath);
@@ -494,7 +498,7 @@ TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* 
                                              const char* path) {
   if (Api_ == nullptr || Bus_ == nullptr) throw EProblem(kExitNoPlayer, kNoPlayer);
   if (Gone_) throw EProblem(kExitNoPlayer, kNotAnswering);
-  TMessage call(*Api_);
+  TMessage call(Api_);
   if (destination == nullptr && Name_.empty()) throw EProblem(kExitNoPlayer, kNoPlayer);
   int r = Api_->NewMethodCall(Bus_, call.Out(), destination ? destination : Name_.c_str(), path,
                               interface, member);
@@ -518,7 +522,7 @@ void TMprisPlayer::GoneNow() {
 
 void TMprisPlayer::Call(TFeature feature, const char* interface, const char* member,
                         const TAppend& append, TMessage& reply) {
-  TBusError error(*Api_);
+  TBusError error(Api_);
   switch (TryCall(interface, member, append, reply, error)) {
     case TOutcome::Done: return;
     case TOutcome::NotOffered: NotOffered(feature);
@@ -536,7 +540,7 @@ void TMprisPlayer::NotOffered(TFeature feature) {
 
 TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
                                     const char* property, std::size_t maxItems) {
-  TMessage reply(*Api_);
+  TMessage reply(Api_);
   Call(feature, kPropertiesInterface, "Get",
        [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
        reply);
@@ -546,8 +550,8 @@ TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
 std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface,
                                                       const char* property,
                                                       std::size_t maxItems) {
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   const TOutcome outcome = TryCall(
       kPropertiesInterface, "Get",
       [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
@@ -571,8 +575,8 @@ void TMprisPlayer::SetProperty(TFeature feature, const char* interface, const ch
 const TBusDictionary& TMprisPlayer::Properties(const char* interface,
                                                std::optional<TBusDictionary>& cache) {
   if (!cache) {
-    TMessage reply(*Api_);
-    TBusError error(*Api_);
+    TMessage reply(Api_);
+    TBusError error(Api_);
     const TOutcome outcome = TryCall(
         kPropertiesInterface, "GetAll",
         [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface}); },
@@ -661,8 +665,8 @@ bool TMprisPlayer::ProbeTrackList() {
 // Whether the object's introspection names the member; true where the player does not
 // introspect, so that the call itself is tried.
 bool TMprisPlayer::IntrospectionHas(std::string_view member) {
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   if (TryCall(kIntrospectableInterface, "Introspect", nullptr, reply, error) != TOutcome::Done) {
     return true;
   }
@@ -696,10 +700,13 @@ std::optional<std::int32_t> TMprisPlayer::PositionMs() {
 
 void TMprisPlayer::StepBy(std::int64_t milliseconds) {
   Require(TFeature::Seek);
-  const std::int64_t presses = std::max<std::int64_t>(1, (milliseconds < 0 ? -milliseconds : milliseconds) / kStepMs);
-  // A step beyond any track's length, without overflow.
-  const std::int64_t us = std::min<std::int64_t>(presses, 1'000'000'000) * kStepMs * 1000 *
-                          (milliseconds < 0 ? -1 : 1);
+  // Unsigned, so that the most negative offset has a magnitude too.
+  const std::uint64_t magnitude = milliseconds < 0 ? 0 - static_cast<std::uint64_t>(milliseconds)
+                                                   : static_cast<std::uint64_t>(milliseconds);
+  // Past any track's end already, and far from overflowing.
+  const auto presses = static_cast<std::int64_t>(
+      std::clamp<std::uint64_t>(magnitude / kStepMs, 1, kMaxPresses));
+  const std::int64_t us = presses * kStepMs * 1000 * (milliseconds < 0 ? -1 : 1);
   Call(TFeature::Seek, kPlayerInterface, "Seek",
        [us](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'x', &us); });
 }
@@ -708,8 +715,8 @@ void TMprisPlayer::SeekTo(std::int32_t milliseconds) {
   Require(TFeature::Seek);
   const std::string trackId = Metadata().TrackId;
   const std::int64_t us = static_cast<std::int64_t>(std::max(milliseconds, 0)) * 1000;
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   const TOutcome outcome =
       trackId.empty() ? TOutcome::Refused
                       : TryCall(kPlayerInterface, "SetPosition",
@@ -772,7 +779,7 @@ void TMprisPlayer::SetRepeat(bool on) {
 }
 
 TMprisTrack TMprisPlayer::Metadata() {
-  TMessage reply(*Api_);
+  TMessage reply(Api_);
   Call(TFeature::Control, kPropertiesInterface, "Get",
        [](const TSdBus& api, sd_bus_message* m) {
          return AppendTexts(api, m, {kPlayerInterface, "Metadata"});
@@ -825,7 +832,7 @@ std::vector<TEntry> TMprisPlayer::Entries() {
   std::unordered_map<std::string, TEntry> byId;
   for (std::size_t first = 0; first < tracks.size(); first += kMetadataBatch) {
     const std::size_t last = std::min(tracks.size(), first + kMetadataBatch);
-    TMessage reply(*Api_);
+    TMessage reply(Api_);
     Call(TFeature::Playlist, kTrackListInterface, "GetTracksMetadata",
          [&](const TSdBus& api, sd_bus_message* m) {
            int r = api.OpenContainer(m, 'a', "o");
@@ -927,8 +934,8 @@ void TMprisPlayer::WatchSignals() {
     Slots_.push_back(slot);
   }
   // It may have left before the matches were in place.
-  TMessage reply(*Api_);
-  TBusError error(*Api_);
+  TMessage reply(Api_);
+  TBusError error(Api_);
   const std::string name = Name_;
   if (TryCall(kBusName, "NameHasOwner",
               [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', name.c_str()); },

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -482,6 +483,8 @@ TEST_F(MprisPlayerTest, CommandsBecomeTheirCalls) {
   const TCase cases[] = {
       {"FF 12 s", [](TPlayer& p) { p.StepBy(12'000); }, {"Seek 10000000"}},
       {"REW 3 s", [](TPlayer& p) { p.StepBy(-3'000); }, {"Seek -5000000"}},
+      {"REW as far as can be", [](TPlayer& p) { p.StepBy(std::numeric_limits<std::int64_t>::min()); },
+       {"Seek -5000000000000000"}},
       {"seek to", [](TPlayer& p) { p.SeekTo(61'500); }, {"SetPosition " + TrackPath(2) + " 61500000"}},
       {"volume", [](TPlayer& p) { p.SetVolume(128); }, {"Set Volume 128"}},
       {"volume up, clamped", [](TPlayer& p) { p.StepVolume(2); }, {"Set Volume 255"}},
