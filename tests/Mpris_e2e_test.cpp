@@ -113,6 +113,20 @@ class MprisTest : public MprisFixture {
       return actual && std::fabs(*actual - value) <= tolerance;
     };
   }
+  // mpv plays the playlist entry, and its plugin says Playing twice in a row, a tenth of a second
+  // apart.
+  std::function<bool()> MpvPlaysTrack(const std::string& index) const {
+    return [this, index] {
+      const auto playing = [&] {
+        return Mpv->Get("playlist-pos") == index && Mpv->Get("core-idle") == "no" &&
+               Bus->Property(TMpv::kBusName, "org.mpris.MediaPlayer2.Player", "PlaybackStatus") ==
+                   "Playing";
+      };
+      if (!playing()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      return playing();
+    };
+  }
   // Three tracks with distinct tags; the first one's file name is not ASCII.
   Strings ThreeTracks() {
     return {Track("players/first-cover-ffmpeg.mp3", "Ünïcødé Wålk 日本 — ♫.mp3"),
@@ -137,8 +151,9 @@ TEST_F(MprisTest, MpvCarriesOutEachControlCommand) {
       {{"mpv", "PAUSE"}, 0, "Playback resumed\r\n", "", MpvIs("pause", "no")},
       {{"mpv", "TOGGLE"}, 0, "paused\r\n", "", MpvIs("pause", "yes")},
       {{"mpv", "TOGGLE"}, 0, "playing\r\n", "", MpvIs("pause", "no")},
-      {{"mpv", "NEXT"}, 0, "Skipping to next track\r\n", "", MpvIs("playlist-pos", "1")},
-      {{"mpv", "PREV"}, 0, "Skipping to previous track\r\n", "", MpvIs("playlist-pos", "0")},
+      // While it changes tracks mpv's plugin may say Paused: the next row waits for Playing.
+      {{"mpv", "NEXT"}, 0, "Skipping to next track\r\n", "", MpvPlaysTrack("1")},
+      {{"mpv", "PREV"}, 0, "Skipping to previous track\r\n", "", MpvPlaysTrack("0")},
       {{"mpv", "PAUSE"}, 0, "Playback paused\r\n", "", MpvIs("pause", "yes")},
       {{"mpv", "PLAY"}, 0, "Playing...\r\n", "", MpvIs("pause", "no")},
       {{"mpv", "TOGGLE"}, 0, "paused\r\n", "", MpvIs("pause", "yes")},
@@ -345,6 +360,7 @@ TEST_F(MprisTest, WatchFollowsMpvAndEndsWhenItLeaves) {
 TEST_F(MprisTest, WatchMovesAPlayingPositionOn) {
   // mpv never signals its position: jarvet moves the shown one on by the time passed.
   StartMpv(ThreeTracks(), {"--start=2.5"});
+  ASSERT_TRUE(WaitUntil([&] { return Mpv->Number("time-pos").value_or(0) >= 2.5; }));
   TBackgroundProcess watch(JARVET_PROGRAM, {"mpv", "WATCH", "{position}"}, Dir + "/watch");
   std::this_thread::sleep_for(std::chrono::milliseconds(3600));
   const int now = static_cast<int>(Mpv->Number("time-pos").value_or(-100));
