@@ -104,11 +104,31 @@ for i, (name, target) in enumerate(targets.items()):
     print(f"  {name:<6} jarvet / playerctl: {ratios}  (target {target})")
 PY
 
-echo
-echo "== WATCH for $watch_seconds s on the paused mpv"
 monitor=$work/monitor.txt
 dbus-monitor "type='method_call'" >"$monitor" 2>&1 &
 pids+=($!)
+sleep 0.5
+# Nothing else calls on this bus meanwhile: every call seen during a run is the run's (and the
+# bus's own answers are no calls).
+echo
+echo "== D-Bus method calls a run makes"
+count_calls() {
+  local before after
+  before=$(grep -c "^method call" "$monitor" || true)
+  "$@" >/dev/null
+  sleep 0.3
+  after=$(grep -c "^method call" "$monitor" || true)
+  printf '  %-62s %3d\n' "${*/$build\//}" $((after - before))
+}
+count_calls "$jarvet" mpv STATUS
+count_calls playerctl -p mpv status
+count_calls "$jarvet" mpv NOW
+count_calls playerctl -p mpv metadata --format '{{artist}} - {{title}}'
+count_calls "$jarvet" mpv JSON
+count_calls playerctl -p mpv metadata
+
+echo
+echo "== WATCH for $watch_seconds s on the paused mpv"
 trace=$work/watch-strace.txt
 strace -f -y -e trace=openat,read,pread64,readv -o "$trace" \
   "$jarvet" mpv WATCH "[{artist} - ]{title} {position}" >"$work/watch.out" &
