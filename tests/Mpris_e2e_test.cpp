@@ -60,15 +60,13 @@ std::optional<double> JsonNumber(const std::string& json, const std::string& key
   return value;
 }
 
-const char kNotOfferedBy[] = "jarvet: ";
 const char kNoPlayer[] = "jarvet: no player running\r\n";
 
 class MprisTest : public MprisFixture {
  protected:
-  TProcessResult Run(const Strings& parameters) const { return Jarvet(parameters); }
   void Check(const std::vector<TCase>& cases) const {
     for (const TCase& c : cases) {
-      const TProcessResult result = Run(c.Parameters);
+      const TProcessResult result = Jarvet(c.Parameters);
       const std::string what = Describe(c.Parameters);
       EXPECT_EQ(result.Status, c.Status) << what;
       EXPECT_EQ(result.Output, c.Output) << what;
@@ -102,7 +100,7 @@ class MprisTest : public MprisFixture {
   }
   // The line of a command that needs what the player lacks.
   static std::string NotOffered(const std::string& identity, TFeature feature) {
-    return kNotOfferedBy + identity + " does not offer " + FeatureName(feature) + "\r\n";
+    return "jarvet: " + identity + " does not offer " + FeatureName(feature) + "\r\n";
   }
   std::function<bool()> MpvIs(const std::string& property, const std::string& value) const {
     return [this, property, value] { return Mpv->Get(property) == value; };
@@ -177,7 +175,7 @@ TEST_F(MprisTest, MpvCarriesOutEachControlCommand) {
           MpvNear("time-pos", 15, kSeconds)}});
   for (const auto& seek : seeks) {
     const double before = Mpv->Number("time-pos").value_or(-100);
-    const TProcessResult result = Run(seek.Parameters);
+    const TProcessResult result = Jarvet(seek.Parameters);
     const std::string what = Describe(seek.Parameters);
     EXPECT_EQ(result.Status, 0) << what;
     EXPECT_EQ(result.Errors, "") << what;
@@ -295,7 +293,7 @@ TEST_F(MprisTest, MpvNowPlayingFromTheFileItsTagsAndCover) {
        nullptr},
   });
 
-  const TProcessResult json = Run({"mpv", "JSON"});
+  const TProcessResult json = Jarvet({"mpv", "JSON"});
   EXPECT_EQ(json.Status, 0);
   EXPECT_EQ(JsonValue(json.Output, "title"), std::string("\"") + kFirstTitle + "\"");
   EXPECT_EQ(JsonValue(json.Output, "file"), "\"" + tracks[0] + "\"");
@@ -306,7 +304,7 @@ TEST_F(MprisTest, MpvNowPlayingFromTheFileItsTagsAndCover) {
   EXPECT_NEAR(JsonNumber(json.Output, "positionms").value_or(-1), *position * 1000, 1);
   EXPECT_NEAR(JsonNumber(json.Output, "lengthms").value_or(-1), *duration * 1000, 1);
 
-  const TProcessResult info = Run({"mpv", "INFO"});
+  const TProcessResult info = Jarvet({"mpv", "INFO"});
   EXPECT_EQ(info.Status, 0);
   EXPECT_EQ(info.Output.rfind(
                 std::string("Winamp now playing: 3. ") + kFirstTitle + " (00:05/00:24) @ ", 0),
@@ -318,7 +316,7 @@ TEST_F(MprisTest, MpvNowPlayingFromTheFileItsTagsAndCover) {
       << info.Output;
 
   const std::string cover = Dir + "/cover.png";
-  const TProcessResult art = Run({"mpv", "ART", cover});
+  const TProcessResult art = Jarvet({"mpv", "ART", cover});
   EXPECT_EQ(art.Status, 0);
   EXPECT_EQ(art.Output, "");
   EXPECT_EQ(ReadFile(cover), ReadFile(FixturePath("pictures/cover-small.png")));
