@@ -65,9 +65,10 @@ const char kNoPlayer[] = "jarvet: no player running\r\n";
 class MprisTest : public MprisFixture {
  protected:
   void Check(const std::vector<TCase>& cases) const {
-    for (const TCase& c : cases) {
+    for (std::size_t row = 0; row < cases.size(); ++row) {
+      const TCase& c = cases[row];
       const TProcessResult result = Jarvet(c.Parameters);
-      const std::string what = Describe(c.Parameters);
+      const std::string what = Describe(c.Parameters) + " (row " + std::to_string(row + 1) + ")";
       EXPECT_EQ(result.Status, c.Status) << what;
       EXPECT_EQ(result.Output, c.Output) << what;
       EXPECT_EQ(result.Errors, c.Errors) << what;
