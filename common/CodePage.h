@@ -8,9 +8,6 @@
 
 namespace jarvet {
 
-// Takes the character set from the environment (POSIX locale); nothing to do on Windows.
-void InitCodePage();
-
 // Single bytes as Windows-1252 (which ISO-8859-1 text is in practice). Kept as they are on
 // Windows, whose ANSI code page they are taken to be.
 std::string Windows1252ToAnsi(std::string_view bytes);

@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "CodePage.h"
 #include "Unicode.h"
@@ -17,14 +19,41 @@ namespace {
 constexpr char32_t kReplacement = kReplacementCharacter;
 constexpr char kDefaultChar = '?';
 
+// The locale that setlocale(LC_CTYPE, "") would take its character set from.
+std::string_view CharacterSetLocale() {
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "";
+}
+
+// Whether the locale's character set is UTF-8. Loading a locale costs a run more than all the
+// rest of its start, so it is loaded only where its name leaves the set open: the C locale is
+// in force already, and C.UTF-8 is built into the C library.
+bool LocaleIsUtf8() {
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  if (current != nullptr && std::strcmp(current, "C") != 0) {  // set by the program already
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+  }
+  const std::string_view name = CharacterSetLocale();
+  if (name.empty() || name == "C" || name == "POSIX") return false;
+  if (name == "C.UTF-8" || name == "C.utf8") return true;
+  std::setlocale(LC_CTYPE, "");  // only the character set: each category costs a file
+  const char* codeset = nl_langinfo(CODESET);
+  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+}
+
 // Encodes code points into the locale's character set, one at a time, so that a character the
 // set lacks costs only itself.
 class TLocaleEncoder {
  public:
-  TLocaleEncoder() {
-    const char* codeset = nl_langinfo(CODESET);
-    IsUtf8_ = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0);
-    if (!IsUtf8_) Converter_ = iconv_open(codeset ? codeset : "ASCII", "UTF-32LE");
+  TLocaleEncoder() : IsUtf8_(LocaleIsUtf8()) {
+    if (!IsUtf8_) {
+      const char* codeset = nl_langinfo(CODESET);
+      Converter_ = iconv_open(codeset ? codeset : "ASCII", "UTF-32LE");
+    }
   }
   ~TLocaleEncoder() {
     if (Converter_ != kNoConverter) iconv_close(Converter_);
@@ -105,15 +134,11 @@ class TLocaleEncoder {
 };
 
 TLocaleEncoder& Encoder() {
-  static TLocaleEncoder encoder;  // after InitCodePage has set the locale
+  static TLocaleEncoder encoder;  // the locale is read on first use: most runs convert nothing
   return encoder;
 }
 
 }  // namespace
-
-// Only the character set is used: each further category would cost every run a file to open
-// and map.
-void InitCodePage() { std::setlocale(LC_CTYPE, ""); }
 
 std::string Windows1252ToAnsi(std::string_view bytes) {
   std::string out;

@@ -6,8 +6,6 @@
 
 namespace jarvet {
 
-void InitCodePage() {}
-
 std::string Windows1252ToAnsi(std::string_view bytes) { return std::string(bytes); }
 
 std::string Utf16ToAnsi(std::u16string_view units) {

@@ -145,7 +145,7 @@ TEST(PlayerCommands, APlayerThatStopsAnsweringLeavesNoLine) {
     const char* Raw;
     const char* FailingCall;
   } cases[] = {
-      {"j p NEXT", "Next"},          {"j p PAUSE", "Status"},   {"j p VERSION", "VersionText"},
+      {"j p NEXT", "Next"},          {"j p PAUSE", "TogglePause"},   {"j p VERSION", "VersionText"},
       {"j p SKIPTO 2", "Play"},      {"j p FF 30", "StepBy"},   {"j p INFO", "ListedFiles"},
       {"j p STATUS", "Status"},      {"j p LIST", "Entries"},   {"j p JSON", "Volume"},
       {"j p NOW {title}", "CurrentFile"},
@@ -183,6 +183,32 @@ TEST(PlayerCommands, NowPlayingFromAPlayerWithoutAPlaylist) {
   const TResult nothing = RunOn("j p NOW", player);
   EXPECT_EQ(nothing.Status, 4);
   EXPECT_EQ(nothing.Errors, "jarvet: nothing playing\r\n");
+}
+
+// A player whose playlist lags behind its own calls (an MPRIS track list) counts what it added
+// itself; a player without a playlist holds what OPEN gave it.
+TEST(PlayerCommands, CountsOfAddedEntriesFromThePlayersOwnCalls) {
+  TFakePlayer player;
+  player.CountsItself = true;
+  player.ListEntries = 7;
+  const struct {
+    const char* Raw;
+    const char* Output;
+  } cases[] = {
+      {"j p ADD http://a.example/1 http://a.example/2", "2\r\n"},
+      {"j p ENQUEUE \"C:\\Music\" *.mp3",
+       "Adding 7 file(s) in \"C:\\\\Music\" matching \"*.mp3\" to playlist...\r\n"},
+      {"j p PLAY \"d\" x", "Adding 7 file(s) in \"d\" matching \"x\" to playlist...\r\nPlaying...\r\n"},
+  };
+  for (const auto& c : cases) {
+    const TResult result = RunOn(c.Raw, player);
+    EXPECT_EQ(result.Status, 0) << c.Raw << result.Errors;
+    EXPECT_EQ(result.Output, c.Output) << c.Raw;
+  }
+  TFakePlayer noList;
+  noList.Lacks = {TFeature::Playlist};
+  const TResult opened = RunOn("j p OPEN http://a.example/1 http://a.example/2 http://a.example/3", noList);
+  EXPECT_EQ(opened.Output, "3\r\n") << opened.Errors;
 }
 
 // A player that tells of its changes is asked nothing more while nothing changes; the shown

@@ -12,11 +12,11 @@
 namespace jarvet::fuzz {
 namespace {
 
-constexpr const char* kKeys[] = {
-    "mpris:trackid", "xesam:url",     "xesam:title",    "xesam:artist",      "xesam:album",
-    "xesam:albumArtist", "xesam:genre", "xesam:comment", "xesam:composer",
-    "xesam:contentCreated", "xesam:trackNumber", "xesam:discNumber", "mpris:length",
-    "mpris:artUrl"};
+constexpr const char* kKeys[] = {"mpris:trackid",        "xesam:url",         "xesam:title",
+                                 "xesam:artist",         "xesam:album",       "xesam:albumArtist",
+                                 "xesam:genre",          "xesam:comment",     "xesam:composer",
+                                 "xesam:contentCreated", "xesam:trackNumber", "xesam:discNumber",
+                                 "mpris:length",         "mpris:artUrl"};
 constexpr char kEntryEnd = '\n';
 constexpr char kItemEnd = '\x1e';
 
@@ -50,10 +50,18 @@ TBusDictionary Dictionary(std::string_view input) {
     const auto kind = static_cast<unsigned char>(entry[0]);
     const std::string_view value = entry.substr(1);
     switch (kind % 6) {
-      case 0: metadata.emplace_back(key, std::string(value)); break;
-      case 1: metadata.emplace_back(key, Raw<std::int64_t>(value)); break;
-      case 2: metadata.emplace_back(key, Raw<double>(value)); break;
-      case 3: metadata.emplace_back(key, !value.empty() && value[0] != 0); break;
+      case 0:
+        metadata.emplace_back(key, std::string(value));
+        break;
+      case 1:
+        metadata.emplace_back(key, Raw<std::int64_t>(value));
+        break;
+      case 2:
+        metadata.emplace_back(key, Raw<double>(value));
+        break;
+      case 3:
+        metadata.emplace_back(key, !value.empty() && value[0] != 0);
+        break;
       case 4: {
         std::vector<std::string> items;
         std::size_t start = 0;
@@ -66,7 +74,9 @@ TBusDictionary Dictionary(std::string_view input) {
         metadata.emplace_back(key, std::move(items));
         break;
       }
-      default: metadata.emplace_back(key, TBusOther{}); break;
+      default:
+        metadata.emplace_back(key, TBusOther{});
+        break;
     }
   }
   return metadata;
@@ -81,9 +91,9 @@ bool HasControlCharacter(std::string_view text) {
 
 void CheckTrack(const TMprisTrack& decoded) {
   const TPlayerTrack& t = decoded.Track;
-  for (const std::string* text : {&decoded.TrackId, &t.File, &t.Title, &t.Artist, &t.Album,
-                                  &t.AlbumArtist, &t.Genre, &t.Comment, &t.Composer, &t.Year,
-                                  &t.ArtUrl}) {
+  for (const std::string* text :
+       {&decoded.TrackId, &t.File, &t.Title, &t.Artist, &t.Album, &t.AlbumArtist, &t.Genre,
+        &t.Comment, &t.Composer, &t.Year, &t.ArtUrl}) {
     FUZZ_REQUIRE(IsUtf8(*text));
   }
   FUZZ_REQUIRE(!HasControlCharacter(t.File));
@@ -92,8 +102,8 @@ void CheckTrack(const TMprisTrack& decoded) {
   FUZZ_REQUIRE(!t.LengthMs || *t.LengthMs > 0);
   FUZZ_REQUIRE(!t.Track || *t.Track > 0);
   FUZZ_REQUIRE(!t.Disc || *t.Disc > 0);
-  FUZZ_REQUIRE(t.Year.empty() || (t.Year.size() == 4 &&
-                                  t.Year.find_first_not_of("0123456789") == std::string::npos));
+  FUZZ_REQUIRE(t.Year.empty() ||
+               (t.Year.size() == 4 && t.Year.find_first_not_of("0123456789") == std::string::npos));
 }
 
 void CheckUri(std::string_view text) {

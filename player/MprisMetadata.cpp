@@ -144,8 +144,8 @@ std::optional<std::string> PercentDecoded(std::string_view text) {
 }
 
 bool IsBase64Character(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '+' || c == '/';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '/';
 }
 
 bool IsBase64(std::string_view text) {
@@ -226,8 +226,8 @@ bool IsDecodableDataUri(std::string_view uri) {
   const std::string_view header = uri.substr(kDataScheme.size(), comma - kDataScheme.size());
   const std::string_view data = uri.substr(comma + 1);
   constexpr std::string_view kBase64 = ";base64";
-  const bool base64 = header.size() >= kBase64.size() &&
-                      header.substr(header.size() - kBase64.size()) == kBase64;
+  const bool base64 =
+      header.size() >= kBase64.size() && header.substr(header.size() - kBase64.size()) == kBase64;
   if (base64) return !data.empty() && IsBase64(data);
   return PercentDecoded(data).has_value();
 }

@@ -19,8 +19,8 @@ namespace jarvet {
 // paths and signatures are Text; every integer type is Integer (a 64-bit unsigned one above
 // INT64_MAX is Other); arrays of strings or object paths are TextList; anything else is Other.
 struct TBusOther {};
-using TBusValue = std::variant<TBusOther, std::string, std::int64_t, double, bool,
-                               std::vector<std::string>>;
+using TBusValue =
+    std::variant<TBusOther, std::string, std::int64_t, double, bool, std::vector<std::string>>;
 using TBusDictionary = std::vector<std::pair<std::string, TBusValue>>;
 
 // Most entries the reader keeps of one array; a longer array is read as Other.

@@ -58,12 +58,12 @@ TEST(MprisMetadata, UntrustedValuesLeaveTheirFieldAbsent) {
       {"xesam:title", TList{"a list"}},
       {"xesam:artist", TList{notUtf8}},
       {"xesam:artist", true},
-      {"xesam:url", std::string("file:///a%2")},          // cut escape
-      {"xesam:url", std::string("file:///a%zz")},         // not hex
-      {"xesam:url", std::string("file:///a%00b")},        // NUL in a path
-      {"xesam:url", std::string("file:///a%0Ab")},        // a line break
-      {"xesam:url", std::string("file:///a%1B[2J")},      // a terminal escape
-      {"xesam:url", std::string("file:///a%FF")},         // decodes to no UTF-8
+      {"xesam:url", std::string("file:///a%2")},            // cut escape
+      {"xesam:url", std::string("file:///a%zz")},           // not hex
+      {"xesam:url", std::string("file:///a%00b")},          // NUL in a path
+      {"xesam:url", std::string("file:///a%0Ab")},          // a line break
+      {"xesam:url", std::string("file:///a%1B[2J")},        // a terminal escape
+      {"xesam:url", std::string("file:///a%FF")},           // decodes to no UTF-8
       {"xesam:url", std::string("file://server/share/a")},  // a remote host
       {"xesam:url", std::string("file:///a?x=1")},
       {"xesam:url", std::string("relative/path.mp3")},
@@ -95,10 +95,9 @@ TEST(MprisMetadata, UntrustedValuesLeaveTheirFieldAbsent) {
     const TMprisTrack decoded = DecodeMetadata({{c.key, c.value}});
     const TPlayerTrack& t = decoded.Track;
     const bool absent = decoded.TrackId.empty() && t.File.empty() && t.Title.empty() &&
-                        t.Artist.empty() && t.Album.empty() && t.Year.empty() &&
-                        !t.Track && !t.LengthMs && t.ArtUrl.empty();
-    EXPECT_TRUE(absent) << c.key << " value #" << c.value.index() << " of case "
-                        << (&c - cases);
+                        t.Artist.empty() && t.Album.empty() && t.Year.empty() && !t.Track &&
+                        !t.LengthMs && t.ArtUrl.empty();
+    EXPECT_TRUE(absent) << c.key << " value #" << c.value.index() << " of case " << (&c - cases);
   }
 }
 
@@ -134,9 +133,10 @@ TEST(MprisMetadata, VolumeRoundsHalfUpBothWaysAndClamps) {
     double bus;
     std::int32_t volume;
   };
-  const TCase reads[] = {{0.0, 0},     {1.0, 255},   {0.5, 128},  {127.5 / 255, 128},
-                         {127.49 / 255, 127}, {-0.3, 0}, {1.7, 255}, {std::nan(""), 0},
-                         {std::numeric_limits<double>::infinity(), 255}};
+  const TCase reads[] = {
+      {0.0, 0},           {1.0, 255},          {0.5, 128},
+      {127.5 / 255, 128}, {127.49 / 255, 127}, {-0.3, 0},
+      {1.7, 255},         {std::nan(""), 0},   {std::numeric_limits<double>::infinity(), 255}};
   for (const TCase& c : reads) EXPECT_EQ(VolumeFromBus(c.bus), c.volume) << c.bus;
   for (std::int32_t v = 0; v <= 255; ++v) EXPECT_EQ(VolumeFromBus(VolumeToBus(v)), v);
   EXPECT_EQ(VolumeToBus(-4), 0.0);
@@ -161,10 +161,10 @@ TEST(MprisMetadata, ParametersPickTheirBusNames) {
       "org.mpris.MediaPlayer2.",
       "org.mpris.MediaPlayer2.audacious",
   };
-  const std::vector<std::string> all = {
-      "org.mpris.MediaPlayer2.mpv", "org.mpris.MediaPlayer2.mpvx",
-      "org.mpris.MediaPlayer2.vlc.instance4711", "org.mpris.MediaPlayer2.vlc.other",
-      "org.mpris.MediaPlayer2.audacious"};
+  const std::vector<std::string> all = {"org.mpris.MediaPlayer2.mpv", "org.mpris.MediaPlayer2.mpvx",
+                                        "org.mpris.MediaPlayer2.vlc.instance4711",
+                                        "org.mpris.MediaPlayer2.vlc.other",
+                                        "org.mpris.MediaPlayer2.audacious"};
   struct TCase {
     const char* parameter;
     std::vector<std::string> matching;

@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <limits>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -29,9 +29,9 @@ namespace {
 constexpr std::uint64_t kCallTimeoutUs = 10'000'000;  // every call, as every window message
 constexpr std::int64_t kStepMs = 5000;                // one FF or REW press
 constexpr std::uint64_t kMaxPresses = 1'000'000'000;
-constexpr std::int32_t kVolumeStep = 4;               // one VOLUP or VOLDOWN, of 255
+constexpr std::int32_t kVolumeStep = 4;  // one VOLUP or VOLDOWN, of 255
 constexpr std::size_t kMaxTracks = 100'000;
-constexpr std::size_t kMetadataBatch = 100;   // tracks asked for in one GetTracksMetadata
+constexpr std::size_t kMetadataBatch = 100;  // tracks asked for in one GetTracksMetadata
 constexpr std::size_t kMaxIdentityBytes = 200;
 constexpr std::size_t kMaxListFileBytes = 64 * 1024 * 1024;
 
@@ -224,12 +224,18 @@ class TReader {
         if (Api_.ReadBasic(M_, 'd', &d) <= 0) return TBusOther{};
         return d;
       }
-      case 'y': return Integer<std::uint8_t>('y');
-      case 'n': return Integer<std::int16_t>('n');
-      case 'q': return Integer<std::uint16_t>('q');
-      case 'i': return Integer<std::int32_t>('i');
-      case 'u': return Integer<std::uint32_t>('u');
-      case 'x': return Integer<std::int64_t>('x');
+      case 'y':
+        return Integer<std::uint8_t>('y');
+      case 'n':
+        return Integer<std::int16_t>('n');
+      case 'q':
+        return Integer<std::uint16_t>('q');
+      case 'i':
+        return Integer<std::int32_t>('i');
+      case 'u':
+        return Integer<std::uint32_t>('u');
+      case 'x':
+        return Integer<std::int64_t>('x');
       case 't': {
         std::uint64_t t = 0;
         if (Api_.ReadBasic(M_, 't', &t) <= 0 ||
@@ -309,8 +315,8 @@ std::vector<std::string> ReadListFile(const std::string& path) {
   TReadOnlyFile file;
   std::int64_t size = 0;
   if (!file.Open(path) || !file.Size(size)) throw EInOutError(file.LastError());
-  std::string contents(static_cast<std::size_t>(
-                           std::min<std::int64_t>(size, static_cast<std::int64_t>(kMaxListFileBytes))),
+  std::string contents(static_cast<std::size_t>(std::min<std::int64_t>(
+                           size, static_cast<std::int64_t>(kMaxListFileBytes))),
                        '\0');
   std::size_t got = 0;
   if (!file.Read(contents.data(), contents.size(), got)) throw EInOutError(file.LastError());
@@ -349,7 +355,11 @@ class TMprisPlayer : public TPlayer {
 
   void Play() override { ControlCall("Play"); }
   void Stop() override { ControlCall("Stop"); }
-  void TogglePause() override { ControlCall(Status() == TPlayStatus::Paused ? "Play" : "Pause"); }
+  bool TogglePause() override {
+    const bool paused = Status() == TPlayStatus::Paused;
+    ControlCall(paused ? "Play" : "Pause");
+    return !paused;
+  }
   void Next() override { ControlCall("Next"); }
   void Previous() override { ControlCall("Previous"); }
   void FadeOut() override { ControlCall("Stop"); }
@@ -369,16 +379,14 @@ class TMprisPlayer : public TPlayer {
   bool Repeat() override;
   void SetRepeat(bool on) override;
 
-  std::int32_t PlaylistLength() override {
-    return static_cast<std::int32_t>(Tracks().size());
-  }
+  std::int32_t PlaylistLength() override { return static_cast<std::int32_t>(Tracks().size()); }
   std::int32_t PlaylistPosition() override;
   void GoTo(std::int32_t index) override;
   void ClearPlaylist() override;
   std::vector<TEntry> Entries() override;
-  void Add(const std::vector<std::string>& files) override;
+  std::optional<std::int32_t> Add(const std::vector<std::string>& files) override;
   void Open(const std::vector<std::string>& files) override;
-  void LoadListFile(const std::string& path, bool replace) override;
+  std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
   std::int32_t ListedPosition() override { return 0; }
 
@@ -524,9 +532,12 @@ void TMprisPlayer::Call(TFeature feature, const char* interface, const char* mem
                         const TAppend& append, TMessage& reply) {
   TBusError error(Api_);
   switch (TryCall(interface, member, append, reply, error)) {
-    case TOutcome::Done: return;
-    case TOutcome::NotOffered: NotOffered(feature);
-    case TOutcome::Refused: break;
+    case TOutcome::Done:
+      return;
+    case TOutcome::NotOffered:
+      NotOffered(feature);
+    case TOutcome::Refused:
+      break;
   }
   std::string why = error.Message() != nullptr ? CleanLine(error.Message())
                     : error.Name() != nullptr  ? CleanLine(error.Name())
@@ -538,23 +549,27 @@ void TMprisPlayer::NotOffered(TFeature feature) {
   throw EProblem(kExitNotOffered, Identity() + " does not offer " + FeatureName(feature));
 }
 
-TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface,
-                                    const char* property, std::size_t maxItems) {
+TBusValue TMprisPlayer::GetProperty(TFeature feature, const char* interface, const char* property,
+                                    std::size_t maxItems) {
   TMessage reply(Api_);
-  Call(feature, kPropertiesInterface, "Get",
-       [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
-       reply);
+  Call(
+      feature, kPropertiesInterface, "Get",
+      [&](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {interface, property});
+      },
+      reply);
   return TReader(*Api_, reply.Get()).Variant(maxItems);
 }
 
-std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface,
-                                                      const char* property,
+std::optional<TBusValue> TMprisPlayer::TryGetProperty(const char* interface, const char* property,
                                                       std::size_t maxItems) {
   TMessage reply(Api_);
   TBusError error(Api_);
   const TOutcome outcome = TryCall(
       kPropertiesInterface, "Get",
-      [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface, property}); },
+      [&](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {interface, property});
+      },
       reply, error);
   if (outcome != TOutcome::Done) return std::nullopt;
   return TReader(*Api_, reply.Get()).Variant(maxItems);
@@ -581,8 +596,7 @@ const TBusDictionary& TMprisPlayer::Properties(const char* interface,
         kPropertiesInterface, "GetAll",
         [&](const TSdBus& api, sd_bus_message* m) { return AppendTexts(api, m, {interface}); },
         reply, error);
-    cache = outcome == TOutcome::Done ? TReader(*Api_, reply.Get()).Dictionary()
-                                      : TBusDictionary();
+    cache = outcome == TOutcome::Done ? TReader(*Api_, reply.Get()).Dictionary() : TBusDictionary();
   }
   return *cache;
 }
@@ -704,8 +718,8 @@ void TMprisPlayer::StepBy(std::int64_t milliseconds) {
   const std::uint64_t magnitude = milliseconds < 0 ? 0 - static_cast<std::uint64_t>(milliseconds)
                                                    : static_cast<std::uint64_t>(milliseconds);
   // Past any track's end already, and far from overflowing.
-  const auto presses = static_cast<std::int64_t>(
-      std::clamp<std::uint64_t>(magnitude / kStepMs, 1, kMaxPresses));
+  const auto presses =
+      static_cast<std::int64_t>(std::clamp<std::uint64_t>(magnitude / kStepMs, 1, kMaxPresses));
   const std::int64_t us = presses * kStepMs * 1000 * (milliseconds < 0 ? -1 : 1);
   Call(TFeature::Seek, kPlayerInterface, "Seek",
        [us](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'x', &us); });
@@ -717,15 +731,15 @@ void TMprisPlayer::SeekTo(std::int32_t milliseconds) {
   const std::int64_t us = static_cast<std::int64_t>(std::max(milliseconds, 0)) * 1000;
   TMessage reply(Api_);
   TBusError error(Api_);
-  const TOutcome outcome =
-      trackId.empty() ? TOutcome::Refused
-                      : TryCall(kPlayerInterface, "SetPosition",
-                                [&](const TSdBus& api, sd_bus_message* m) {
-                                  int r = api.AppendBasic(m, 'o', trackId.c_str());
-                                  if (r >= 0) r = api.AppendBasic(m, 'x', &us);
-                                  return r;
-                                },
-                                reply, error);
+  const TOutcome outcome = trackId.empty() ? TOutcome::Refused
+                                           : TryCall(
+                                                 kPlayerInterface, "SetPosition",
+                                                 [&](const TSdBus& api, sd_bus_message* m) {
+                                                   int r = api.AppendBasic(m, 'o', trackId.c_str());
+                                                   if (r >= 0) r = api.AppendBasic(m, 'x', &us);
+                                                   return r;
+                                                 },
+                                                 reply, error);
   if (outcome == TOutcome::Done) return;
   // Without a usable track id, a relative seek from where the player is.
   const auto now = PositionMs();
@@ -780,16 +794,18 @@ void TMprisPlayer::SetRepeat(bool on) {
 
 TMprisTrack TMprisPlayer::Metadata() {
   TMessage reply(Api_);
-  Call(TFeature::Control, kPropertiesInterface, "Get",
-       [](const TSdBus& api, sd_bus_message* m) {
-         return AppendTexts(api, m, {kPlayerInterface, "Metadata"});
-       },
-       reply);
+  Call(
+      TFeature::Control, kPropertiesInterface, "Get",
+      [](const TSdBus& api, sd_bus_message* m) {
+        return AppendTexts(api, m, {kPlayerInterface, "Metadata"});
+      },
+      reply);
   TReader reader(*Api_, reply.Get());
   char type = 0;
   const char* contents = nullptr;
   if (Api_->PeekType(reply.Get(), &type, &contents) <= 0 || type != 'v' || contents == nullptr ||
-      std::string_view(contents) != "a{sv}" || Api_->EnterContainer(reply.Get(), 'v', contents) <= 0) {
+      std::string_view(contents) != "a{sv}" ||
+      Api_->EnterContainer(reply.Get(), 'v', contents) <= 0) {
     return {};
   }
   return DecodeMetadata(reader.Dictionary());
@@ -797,7 +813,8 @@ TMprisTrack TMprisPlayer::Metadata() {
 
 std::vector<std::string> TMprisPlayer::Tracks() {
   Require(TFeature::Playlist);
-  const TBusValue value = GetProperty(TFeature::Playlist, kTrackListInterface, "Tracks", kMaxTracks);
+  const TBusValue value =
+      GetProperty(TFeature::Playlist, kTrackListInterface, "Tracks", kMaxTracks);
   const auto* tracks = std::get_if<std::vector<std::string>>(&value);
   return tracks != nullptr ? *tracks : std::vector<std::string>();
 }
@@ -813,17 +830,21 @@ std::int32_t TMprisPlayer::PlaylistPosition() {
 void TMprisPlayer::GoTo(std::int32_t index) {
   const std::vector<std::string> tracks = Tracks();
   if (index < 0 || static_cast<std::size_t>(index) >= tracks.size()) {
-    throw EProblem(kExitBadArgument, "the playlist has no entry " + IntToStr(std::int64_t{index} + 1));
+    throw EProblem(kExitBadArgument,
+                   "the playlist has no entry " + IntToStr(std::int64_t{index} + 1));
   }
   const std::string& track = tracks[static_cast<std::size_t>(index)];
-  Call(TFeature::Playlist, kTrackListInterface, "GoTo",
-       [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'o', track.c_str()); });
+  Call(TFeature::Playlist, kTrackListInterface, "GoTo", [&](const TSdBus& api, sd_bus_message* m) {
+    return api.AppendBasic(m, 'o', track.c_str());
+  });
 }
 
 void TMprisPlayer::ClearPlaylist() {
   for (const std::string& track : Tracks()) {
     Call(TFeature::Playlist, kTrackListInterface, "RemoveTrack",
-         [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 'o', track.c_str()); });
+         [&](const TSdBus& api, sd_bus_message* m) {
+           return api.AppendBasic(m, 'o', track.c_str());
+         });
   }
 }
 
@@ -833,16 +854,17 @@ std::vector<TEntry> TMprisPlayer::Entries() {
   for (std::size_t first = 0; first < tracks.size(); first += kMetadataBatch) {
     const std::size_t last = std::min(tracks.size(), first + kMetadataBatch);
     TMessage reply(Api_);
-    Call(TFeature::Playlist, kTrackListInterface, "GetTracksMetadata",
-         [&](const TSdBus& api, sd_bus_message* m) {
-           int r = api.OpenContainer(m, 'a', "o");
-           for (std::size_t i = first; r >= 0 && i < last; ++i) {
-             r = api.AppendBasic(m, 'o', tracks[i].c_str());
-           }
-           if (r >= 0) r = api.CloseContainer(m);
-           return r;
-         },
-         reply);
+    Call(
+        TFeature::Playlist, kTrackListInterface, "GetTracksMetadata",
+        [&](const TSdBus& api, sd_bus_message* m) {
+          int r = api.OpenContainer(m, 'a', "o");
+          for (std::size_t i = first; r >= 0 && i < last; ++i) {
+            r = api.AppendBasic(m, 'o', tracks[i].c_str());
+          }
+          if (r >= 0) r = api.CloseContainer(m);
+          return r;
+        },
+        reply);
     for (const TBusDictionary& metadata : TReader(*Api_, reply.Get()).Dictionaries(last - first)) {
       TMprisTrack decoded = DecodeMetadata(metadata);
       byId.emplace(decoded.TrackId, TEntry{decoded.Track.Title, decoded.Track.File});
@@ -860,7 +882,8 @@ std::vector<TEntry> TMprisPlayer::Entries() {
 // Every file goes in after the same track, the last ones first: some players' track lists do
 // not show an added track until the current one changes, so "the one added before" cannot be
 // read back.
-void TMprisPlayer::Add(const std::vector<std::string>& files) {
+// Counted from its own calls: a player's track list can lag behind them.
+std::optional<std::int32_t> TMprisPlayer::Add(const std::vector<std::string>& files) {
   const std::vector<std::string> tracks = Tracks();
   const std::string after = tracks.empty() ? kNoTrack : tracks.back();
   for (auto file = files.rbegin(); file != files.rend(); ++file) {
@@ -874,6 +897,7 @@ void TMprisPlayer::Add(const std::vector<std::string>& files) {
            return r;
          });
   }
+  return static_cast<std::int32_t>(files.size());
 }
 
 void TMprisPlayer::Open(const std::vector<std::string>& files) {
@@ -894,13 +918,14 @@ void TMprisPlayer::Open(const std::vector<std::string>& files) {
        [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', uri.c_str()); });
 }
 
-void TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
+std::optional<std::int32_t> TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
   const std::vector<std::string> entries = ReadListFile(path);
   if (replace) {
     Open(entries);
   } else {
     Add(entries);
   }
+  return static_cast<std::int32_t>(entries.size());
 }
 
 // INFO reads the current track's file alone: the track list, where there is one, can lag.
@@ -937,9 +962,12 @@ void TMprisPlayer::WatchSignals() {
   TMessage reply(Api_);
   TBusError error(Api_);
   const std::string name = Name_;
-  if (TryCall(kBusName, "NameHasOwner",
-              [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', name.c_str()); },
-              reply, error, kBusName, kBusPath) == TOutcome::Done) {
+  if (TryCall(
+          kBusName, "NameHasOwner",
+          [&](const TSdBus& api, sd_bus_message* m) {
+            return api.AppendBasic(m, 's', name.c_str());
+          },
+          reply, error, kBusName, kBusPath) == TOutcome::Done) {
     int has = 1;
     if (Api_->ReadBasic(reply.Get(), 'b', &has) > 0 && has == 0) Gone_ = true;
   }
@@ -982,7 +1010,8 @@ bool TMprisPlayer::WaitForChange(int timeoutMs) {
     }
     if (Changed_ || Gone_) return true;
     if (r > 0) continue;
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - TClock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - TClock::now());
     if (left.count() <= 0) return false;
     if (Api_->Wait(Bus_, static_cast<std::uint64_t>(left.count())) < 0) {
       Gone_ = true;

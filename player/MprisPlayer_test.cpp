@@ -49,13 +49,16 @@ TValue Basic(char type, std::function<int(sd_bus_message*)> append) {
   };
 }
 TValue S(std::string text) {
-  return Basic('s', [text](sd_bus_message* m) { return sd_bus_message_append_basic(m, 's', text.c_str()); });
+  return Basic(
+      's', [text](sd_bus_message* m) { return sd_bus_message_append_basic(m, 's', text.c_str()); });
 }
 TValue O(std::string path) {
-  return Basic('o', [path](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'o', path.c_str()); });
+  return Basic(
+      'o', [path](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'o', path.c_str()); });
 }
 TValue D(double value) {
-  return Basic('d', [value](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'd', &value); });
+  return Basic('d',
+               [value](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'd', &value); });
 }
 TValue B(bool value) {
   return Basic('b', [value](sd_bus_message* m) {
@@ -64,7 +67,8 @@ TValue B(bool value) {
   });
 }
 TValue X(std::int64_t value) {
-  return Basic('x', [value](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'x', &value); });
+  return Basic('x',
+               [value](sd_bus_message* m) { return sd_bus_message_append_basic(m, 'x', &value); });
 }
 TValue Strings(char itemType, std::vector<std::string> items) {
   return [itemType, items](sd_bus_message* m) {
@@ -115,30 +119,30 @@ class TFakePlayer {
   std::set<std::string> Silent;  // methods left unanswered
 
   explicit TFakePlayer(std::string busName) : Name_(std::move(busName)) {
-    Properties[kRoot] = {{"Identity", S("Fake Player")}, {"CanQuit", B(true)},
-                         {"HasTrackList", B(false)}};
-    Properties[kPlayerIface] = {{"PlaybackStatus", S("Playing")},
-                                {"CanControl", B(true)},
-                                {"CanSeek", B(true)},
-                                {"Volume", D(0.5)},
-                                {"Shuffle", B(false)},
-                                {"LoopStatus", S("None")},
-                                {"Position", X(83'456'000)},
-                                {"Metadata", Dict({{"mpris:trackid", O(TrackPath(2))},
-                                                   {"xesam:title", S("Two")}})}};
+    Properties[kRoot] = {
+        {"Identity", S("Fake Player")}, {"CanQuit", B(true)}, {"HasTrackList", B(false)}};
+    Properties[kPlayerIface] = {
+        {"PlaybackStatus", S("Playing")},
+        {"CanControl", B(true)},
+        {"CanSeek", B(true)},
+        {"Volume", D(0.5)},
+        {"Shuffle", B(false)},
+        {"LoopStatus", S("None")},
+        {"Position", X(83'456'000)},
+        {"Metadata", Dict({{"mpris:trackid", O(TrackPath(2))}, {"xesam:title", S("Two")}})}};
   }
   ~TFakePlayer() { Leave(); }
 
-  // Starts serving on the bus at address; false when it could not.
-  bool Start(const std::string& address) {
-    if (sd_bus_new(&Bus_) < 0 || sd_bus_set_address(Bus_, address.c_str()) < 0 ||
-        sd_bus_set_bus_client(Bus_, 1) < 0 || sd_bus_start(Bus_) < 0 ||
-        sd_bus_add_object(Bus_, nullptr, kPath, &TFakePlayer::Handle, this) < 0 ||
-        sd_bus_request_name(Bus_, Name_.c_str(), 0) < 0) {
-      return false;
-    }
-    Thread_ = std::thread([this] { Serve(); });
-    return true;
+  // Starts serving on the bus at address; answers sd-bus's negative error where it could not.
+  int Start(const std::string& address) {
+    int r = sd_bus_new(&Bus_);
+    if (r >= 0) r = sd_bus_set_address(Bus_, address.c_str());
+    if (r >= 0) r = sd_bus_set_bus_client(Bus_, 1);
+    if (r >= 0) r = sd_bus_start(Bus_);
+    if (r >= 0) r = sd_bus_add_object(Bus_, nullptr, kPath, &TFakePlayer::Handle, this);
+    if (r >= 0) r = sd_bus_request_name(Bus_, Name_.c_str(), 0);
+    if (r >= 0) Thread_ = std::thread([this] { Serve(); });
+    return r;
   }
 
   // Leaves the bus: its name goes with its connection.
@@ -176,8 +180,7 @@ class TFakePlayer {
   std::vector<std::string> Actions() {
     std::vector<std::string> actions;
     for (const std::string& line : Journal()) {
-      if (line.rfind("Get ", 0) != 0 && line.rfind("GetAll ", 0) != 0 &&
-          line != "Introspect") {
+      if (line.rfind("Get ", 0) != 0 && line.rfind("GetAll ", 0) != 0 && line != "Introspect") {
         actions.push_back(line);
       }
     }
@@ -226,7 +229,8 @@ class TFakePlayer {
   }
 
   int Answer(sd_bus_message* m) {
-    const std::string iface = sd_bus_message_get_interface(m) ? sd_bus_message_get_interface(m) : "";
+    const std::string iface =
+        sd_bus_message_get_interface(m) ? sd_bus_message_get_interface(m) : "";
     const std::string member = sd_bus_message_get_member(m);
     if (Silent.count(member) != 0) {
       Log(member + " (unanswered)");
@@ -236,11 +240,11 @@ class TFakePlayer {
     if (iface == kProperties) return AnswerProperties(m, member);
     if (iface == "org.freedesktop.DBus.Introspectable") {
       Log("Introspect");
-      const std::string xml = std::string("<node><interface name=\"") + kPlayerIface +
-                              "\"><method name=\"Play\"/>" +
-                              (IntrospectionNamesOpenUri ? "<method name=\"OpenUri\"/>" : "") +
-                              "</interface></node>";
-      return ReplyWith(m, [&](sd_bus_message* r) { return sd_bus_message_append_basic(r, 's', xml.c_str()); });
+      const std::string xml =
+          std::string("<node><interface name=\"") + kPlayerIface + "\"><method name=\"Play\"/>" +
+          (IntrospectionNamesOpenUri ? "<method name=\"OpenUri\"/>" : "") + "</interface></node>";
+      return ReplyWith(
+          m, [&](sd_bus_message* r) { return sd_bus_message_append_basic(r, 's', xml.c_str()); });
     }
     const char* text = nullptr;
     const char* path = nullptr;
@@ -280,7 +284,8 @@ class TFakePlayer {
                                 [&](const auto& t) { return t.first == path; });
       const auto at = after == Tracks.end() ? Tracks.begin() : after + 1;
       Tracks.insert(at, {TrackPath(100 + NextTrack_++), text});
-    } else if ((member == "GoTo" || member == "RemoveTrack") && sd_bus_message_read(m, "o", &path) > 0) {
+    } else if ((member == "GoTo" || member == "RemoveTrack") &&
+               sd_bus_message_read(m, "o", &path) > 0) {
       Log(member + " " + path);
     } else if (member == "GetTracksMetadata") {
       Log("GetTracksMetadata");
@@ -295,7 +300,8 @@ class TFakePlayer {
             if (t.first == id) uri = t.second;
           }
           if (e >= 0) {
-            e = AppendDict(r, {{"mpris:trackid", O(id)}, {"xesam:url", S(uri)},
+            e = AppendDict(r, {{"mpris:trackid", O(id)},
+                               {"xesam:url", S(uri)},
                                {"xesam:title", S("Title of " + id.substr(id.rfind('/') + 1))}});
           }
         }
@@ -381,6 +387,16 @@ class TFakePlayer {
   int NextTrack_ = 0;
 };
 
+bool BusAnswers(const std::string& address) {
+  sd_bus* bus = nullptr;
+  const char* name = nullptr;
+  const bool answers = sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+                       sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+                       sd_bus_get_unique_name(bus, &name) >= 0;
+  if (bus != nullptr) sd_bus_flush_close_unref(bus);
+  return answers;
+}
+
 // A private session bus for each test, its address in DBUS_SESSION_BUS_ADDRESS.
 class MprisPlayerTest : public ::testing::Test {
  protected:
@@ -392,10 +408,13 @@ class MprisPlayerTest : public ::testing::Test {
         kDbusDaemon, std::vector<std::string>{"--session", "--nofork", "--address=" + Address_},
         Dir_.File("daemon"));
     ASSERT_TRUE(Daemon_->Started());
-    for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The socket is there a moment before the bus takes connections on it.
+    bool answers = false;
+    for (int i = 0; i < 1000 && !answers; ++i) {
+      answers = BusAnswers(Address_);
+      if (!answers) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(std::filesystem::exists(socket));
+    ASSERT_TRUE(answers);
     setenv("DBUS_SESSION_BUS_ADDRESS", Address_.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", Dir_.Path().c_str(), 1);
   }
@@ -409,7 +428,7 @@ class MprisPlayerTest : public ::testing::Test {
     return *Players_.back();
   }
   void StartAll() {
-    for (auto& player : Players_) ASSERT_TRUE(player->Start(Address_));
+    for (auto& player : Players_) ASSERT_GE(player->Start(Address_), 0);
   }
 
   testing::TTempDir Dir_{"jarvet-mpris"};
@@ -447,8 +466,12 @@ TEST_F(MprisPlayerTest, PicksThePlayingPlayerElseThePausedElseAnyAndNamesByWordO
     const char* identity;  // empty: none running
   };
   const TCase cases[] = {
-      {"mpris", "Gamma Player"}, {"alpha", "Fake Player"}, {"mpris:gamma", "Gamma Player"},
-      {"betamax", "Betamax"},    {"gam", ""},              {"mpris:epsilon", ""},
+      {"mpris", "Gamma Player"},
+      {"alpha", "Fake Player"},
+      {"mpris:gamma", "Gamma Player"},
+      {"betamax", "Betamax"},
+      {"gam", ""},
+      {"mpris:epsilon", ""},
   };
   for (const TCase& c : cases) {
     auto player = ConnectMprisPlayer(c.parameter);
@@ -483,9 +506,12 @@ TEST_F(MprisPlayerTest, CommandsBecomeTheirCalls) {
   const TCase cases[] = {
       {"FF 12 s", [](TPlayer& p) { p.StepBy(12'000); }, {"Seek 10000000"}},
       {"REW 3 s", [](TPlayer& p) { p.StepBy(-3'000); }, {"Seek -5000000"}},
-      {"REW as far as can be", [](TPlayer& p) { p.StepBy(std::numeric_limits<std::int64_t>::min()); },
+      {"REW as far as can be",
+       [](TPlayer& p) { p.StepBy(std::numeric_limits<std::int64_t>::min()); },
        {"Seek -5000000000000000"}},
-      {"seek to", [](TPlayer& p) { p.SeekTo(61'500); }, {"SetPosition " + TrackPath(2) + " 61500000"}},
+      {"seek to",
+       [](TPlayer& p) { p.SeekTo(61'500); },
+       {"SetPosition " + TrackPath(2) + " 61500000"}},
       {"volume", [](TPlayer& p) { p.SetVolume(128); }, {"Set Volume 128"}},
       {"volume up, clamped", [](TPlayer& p) { p.StepVolume(2); }, {"Set Volume 255"}},
       {"volume down", [](TPlayer& p) { p.StepVolume(-3); }, {"Set Volume 242"}},
@@ -515,7 +541,7 @@ TEST_F(MprisPlayerTest, ReadsConvertUnitsAndWords) {
       Dict({{"mpris:trackid", O(TrackPath(2))},
             {"mpris:length", X(245'000'000)},
             {"xesam:url", S("file:///music/%C3%89t%C3%A9.mp3")},
-            {"xesam:title", X(5)},                                   // a wrong type
+            {"xesam:title", X(5)},                                                // a wrong type
             {"xesam:artist", Strings('s', std::vector<std::string>(5000, "x"))},  // too many
             {"xesam:album", S("Album")}});
   StartAll();
@@ -546,9 +572,8 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
   fake.IntrospectionNamesOpenUri = false;
   StartAll();
   auto player = ConnectMprisPlayer("lacking");
-  for (TFeature feature : {TFeature::Control, TFeature::Seek, TFeature::Shuffle,
-                           TFeature::Repeat, TFeature::Playlist, TFeature::Open,
-                           TFeature::Close}) {
+  for (TFeature feature : {TFeature::Control, TFeature::Seek, TFeature::Shuffle, TFeature::Repeat,
+                           TFeature::Playlist, TFeature::Open, TFeature::Close}) {
     EXPECT_FALSE(player->Offers(feature)) << FeatureName(feature);
   }
   EXPECT_TRUE(player->Offers(TFeature::Volume));
@@ -564,7 +589,10 @@ TEST_F(MprisPlayerTest, WhatThePlayerLacksIsNotOffered) {
       {[](TPlayer& p) { p.SetRepeat(true); }, TFeature::Repeat},
       {[](TPlayer& p) { p.PlaylistLength(); }, TFeature::Playlist},
       {[](TPlayer& p) { p.Add({"/a.mp3"}); }, TFeature::Playlist},
-      {[](TPlayer& p) { p.Open({"/a.mp3", "/b.mp3"}); }, TFeature::Open},
+      {[](TPlayer& p) {
+         p.Open({"/a.mp3", "/b.mp3"});
+       },
+       TFeature::Open},
       {[](TPlayer& p) { p.Close(); }, TFeature::Close},
   };
   for (const TCase& c : cases) {
@@ -581,15 +609,17 @@ TEST_F(MprisPlayerTest, AnUnknownMethodIsNotOffered) {
   fake.OffersOpenUri = false;
   StartAll();
   auto player = ConnectMprisPlayer("fake");
-  EXPECT_EQ(ProblemOf([&] { player->Open({"/a.mp3"}); }),
-            std::make_pair(kExitNotOffered, std::string("Fake Player does not offer opening files")));
+  EXPECT_EQ(
+      ProblemOf([&] { player->Open({"/a.mp3"}); }),
+      std::make_pair(kExitNotOffered, std::string("Fake Player does not offer opening files")));
   EXPECT_EQ(fake.Actions(), std::vector<std::string>{"OpenUri (unknown)"});
   EXPECT_FALSE(player->IsGone());
 }
 
 TEST_F(MprisPlayerTest, TheTrackListIsUsedThoughHasTrackListSaysNo) {
   TFakePlayer& fake = AddPlayer("vlc.instance7");
-  fake.Tracks = {{TrackPath(1), "file:///m/one.mp3"}, {TrackPath(2), "file:///m/two.mp3"},
+  fake.Tracks = {{TrackPath(1), "file:///m/one.mp3"},
+                 {TrackPath(2), "file:///m/two.mp3"},
                  {TrackPath(3), "http://radio.example/live"}};
   StartAll();
   auto player = ConnectMprisPlayer("vlc");

@@ -81,7 +81,9 @@ class TPlayer {
 
   virtual void Play() = 0;
   virtual void Stop() = 0;
-  virtual void TogglePause() = 0;  // pauses, or resumes when paused
+  // Pauses, or resumes when paused; answers whether it is paused now (a player that tells its
+  // status late answers from the status before).
+  virtual bool TogglePause() = 0;
   virtual void Next() = 0;
   virtual void Previous() = 0;
   virtual void FadeOut() = 0;  // fades out where the player can, and stops
@@ -110,12 +112,15 @@ class TPlayer {
   virtual void GoTo(std::int32_t index) = 0;
   virtual void ClearPlaylist() = 0;
   virtual std::vector<TEntry> Entries() = 0;
-  virtual void Add(const std::vector<std::string>& files) = 0;
+  // Appends the files. Answers how many entries were added where the player counts them by its
+  // own calls; none where its playlist's length tells (ask it before and after).
+  virtual std::optional<std::int32_t> Add(const std::vector<std::string>& files) = 0;
   // Replaces the playlist with the files and plays the first.
   virtual void Open(const std::vector<std::string>& files) = 0;
   // PLAY and ENQUEUE with a folder and pattern: the list file prepared at path is loaded,
-  // replacing the playlist (and playing) or appended to it.
-  virtual void LoadListFile(const std::string& path, bool replace) = 0;
+  // replacing the playlist (and playing) or appended to it. Answers how many entries it handed
+  // over where it read the list itself; none where the playlist's length tells.
+  virtual std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) = 0;
   // INFO's playlist and the current entry's index in it: the playlist as INFO has always read
   // it (raising EInOutError where it cannot be read), or a player's current file alone at 0.
   virtual TPlaylist ListedFiles() = 0;
