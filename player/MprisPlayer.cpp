@@ -919,6 +919,8 @@ void TMprisPlayer::Open(const std::vector<std::string>& files) {
   }
   Call(TFeature::Open, kPlayerInterface, "OpenUri",
        [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', uri.c_str()); });
+  // A paused player stays paused with what it opened; OPEN and PLAY mean it to play.
+  if (Offers(TFeature::Control)) ControlCall("Play");
 }
 
 std::optional<std::int32_t> TMprisPlayer::LoadListFile(const std::string& path, bool replace) {
