@@ -420,7 +420,9 @@ class TCountingSource : public TMemorySource {
 
 // A megabyte of audio and a megabyte of picture: what the readers ask for stays a few headers.
 TEST(TrackTagsBounds, NeitherAudioNorPictureIsRead) {
-  const std::string audio(1 << 20, '\0');
+  // MPEG 1 layer III frames of 128 kbps at 44.1 kHz, 417 bytes each.
+  std::string audio;
+  while (audio.size() < (1 << 20)) audio += "\xFF\xFB\x90\x64"s + std::string(413, '\0');
   const std::string picture(1 << 20, '\x89');
   const std::string ape = ApeTag({{"Title", "T"}});
   const std::string apeCover = LittleEndian(picture.size() + 4, 4) + LittleEndian(2, 4) +
@@ -451,7 +453,7 @@ TEST(TrackTagsBounds, NeitherAudioNorPictureIsRead) {
     EXPECT_EQ(tags.Title, "T");
     ASSERT_TRUE(tags.Cover);
     EXPECT_EQ(tags.Cover->Size, static_cast<std::int64_t>(picture.size()));
-    EXPECT_LT(source.Asked, 4096u);
+    EXPECT_LT(source.Asked, 4096u) << name;
   }
 }
 
