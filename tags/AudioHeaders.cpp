@@ -43,16 +43,7 @@ constexpr int kMaxWavPackBlocks = 64;  // blocks of the first frame looked at, o
 constexpr std::uint32_t kMusepackRates[4] = {44100, 48000, 37800, 32000};
 constexpr std::uint32_t kMusepackFrameSamples = 1152;
 
-// Musepack 8's variable-length numbers: seven bits a byte, the high bit saying more follows.
-std::uint64_t Varint(TSequence& reader) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < 9; ++i) {
-    const std::uint8_t b = reader.U8();
-    value = value << 7 | (b & 0x7F);
-    if (!(b & 0x80)) break;
-  }
-  return value;
-}
+constexpr int kMusepackNumberBytes = 9;  // enough for 64 bits
 
 }  // namespace
 
@@ -142,12 +133,12 @@ void ReadMusepackProperties(TByteSource& source, TTrackTags& tags) {
     for (int packet = 0; packet < 16; ++packet) {
       TRangeReader reader(source, at, source.Size());
       const std::string key = reader.Bytes(2, 2);
-      const std::uint64_t size = Varint(reader);
+      const std::uint64_t size = SevenBitNumber(reader, kMusepackNumberBytes);
       if (!reader.Ok() || size < 2) return;
       if (key == "SH") {
         reader.Skip(5);  // CRC and version
-        const std::uint64_t samples = Varint(reader);
-        const std::uint64_t silence = Varint(reader);
+        const std::uint64_t samples = SevenBitNumber(reader, kMusepackNumberBytes);
+        const std::uint64_t silence = SevenBitNumber(reader, kMusepackNumberBytes);
         const std::uint8_t rateByte = reader.U8();
         const std::uint8_t channelByte = reader.U8();
         if (!reader.Ok() || samples < silence || (rateByte >> 5) >= std::size(kMusepackRates)) {

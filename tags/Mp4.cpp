@@ -210,16 +210,7 @@ std::optional<std::uint32_t> DurationMs(TByteSource& source, const TAtom& header
   return LengthOf(static_cast<double>(duration), scale);
 }
 
-// The size field of an esds descriptor: up to four bytes of seven bits.
-std::uint32_t DescriptorSize(TSequence& reader) {
-  std::uint32_t size = 0;
-  for (int i = 0; i < 4; ++i) {
-    const std::uint8_t b = reader.U8();
-    size = size << 7 | (b & 0x7F);
-    if (!(b & 0x80)) break;
-  }
-  return size;
-}
+constexpr int kDescriptorSizeBytes = 4;
 
 struct TDecoderConfig {
   std::uint32_t AverageBitrate = 0;  // 0 when not given
@@ -237,14 +228,14 @@ TDecoderConfig ReadEsds(TByteSource& source, const TAtom& esds) {
   TDecoderConfig config;
   TRangeReader reader(source, esds.DataStart + kFullAtomFieldsSize, esds.End);
   if (reader.U8() != kEsDescriptor) return config;
-  DescriptorSize(reader);
+  SevenBitNumber(reader, kDescriptorSizeBytes);
   reader.Skip(2);  // ES_ID
   const std::uint8_t flags = reader.U8();
   if (flags & kDependsOn) reader.Skip(2);
   if (flags & kHasUrl) reader.Skip(reader.U8());
   if (flags & kHasOcr) reader.Skip(2);
   if (reader.U8() != kDecoderConfig) return config;
-  DescriptorSize(reader);
+  SevenBitNumber(reader, kDescriptorSizeBytes);
   reader.Skip(5);  // object type, stream type, buffer size
   reader.U32BE();  // the largest bit rate
   const std::uint32_t average = reader.U32BE();
@@ -252,7 +243,7 @@ TDecoderConfig ReadEsds(TByteSource& source, const TAtom& esds) {
   config.AverageBitrate = average;
   if (reader.U8() != kDecoderSpecific) return config;
   // Object type (5 bits), rate index (4 bits, then 24 bits of rate when 15), channels (4 bits).
-  const std::string specific = reader.Bytes(DescriptorSize(reader), 5);
+  const std::string specific = reader.Bytes(SevenBitNumber(reader, kDescriptorSizeBytes), 5);
   if (!reader.Ok() || specific.size() < 2) return config;
   std::uint64_t bits = 0;
   for (std::size_t i = 0; i < 5; ++i) {

@@ -42,6 +42,10 @@ void ReadMusepackProperties(TByteSource& source, TTrackTags& tags);
 // Where the tags at the file's end (APEv2, ID3v1) begin; the file's size when there are none.
 std::int64_t TrailingTagsStart(TByteSource& source);
 
+// A number of up to maxBytes bytes of seven bits each, the high bit saying another follows
+// (MP4 descriptor sizes, Musepack 8's numbers).
+std::uint64_t SevenBitNumber(TSequence& sequence, int maxBytes);
+
 // The figure rules every format shares: a figure of 0 or beyond its bound stays absent.
 std::optional<std::uint32_t> Figure(double value, std::uint64_t bound);
 // Milliseconds of count samples at rate, rounded.

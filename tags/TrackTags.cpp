@@ -105,6 +105,16 @@ std::optional<TTrackTags> ReadTrackTags(const std::string& fileName) {
   return ReadTrackTags(source);
 }
 
+std::uint64_t SevenBitNumber(TSequence& sequence, int maxBytes) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < maxBytes; ++i) {
+    const std::uint8_t b = sequence.U8();
+    value = value << 7 | (b & 0x7F);
+    if (!(b & 0x80)) break;
+  }
+  return value;
+}
+
 std::optional<std::uint32_t> Figure(double value, std::uint64_t bound) {
   if (!(value >= 0.5) || value > static_cast<double>(bound)) return std::nullopt;
   return static_cast<std::uint32_t>(std::lround(value));

@@ -124,6 +124,11 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
                          Id3Frame(4, "TYER", L1("1998")))),
        "year=1998"},
       {"original release year last", Mp3(Id3Tag(3, Id3Frame(3, "TORY", L1("1970")))), "year=1970"},
+      // 2.2's TOR is the original release year, as TORY is later: it comes after TYE.
+      {"2.2 TOR after TYE",
+       Mp3(Id3Tag(2, Id3Frame(2, "TOR", L1("1970")) + Id3Frame(2, "TYE", L1("1999")))),
+       "year=1999"},
+      {"2.2 TOR alone", Mp3(Id3Tag(2, Id3Frame(2, "TOR", L1("1970")))), "year=1970"},
       {"an empty first frame counts as absent",
        Mp3(Id3Tag(3, Id3Frame(3, "TIT2", L1("")) + Id3Frame(3, "TIT2", L1("Later")))),
        "title=Later"},
