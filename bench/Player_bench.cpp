@@ -14,6 +14,7 @@
 #include "BenchDir.h"
 #include "CommandLine.h"
 #include "support/FakePlatform.h"
+#include "support/WindowPlayers.h"
 #include "Jarvet.h"
 #include "Platform.h"
 #include "support/StringSink.h"
@@ -103,7 +104,7 @@ void Command(benchmark::State& state, const char* command, const char* expected)
   for (auto _ : state) {
     const auto platform = CreateSystemPlatform();
     testing::TStringSink sink;
-    RunJarvet({raw, raw}, *platform, sink, sink, "jarvet");
+    RunJarvet({raw, raw}, testing::WindowPlayers(*platform), sink, sink, "jarvet");
     if (sink.Text.compare(0, std::string(expected).size(), expected) != 0) {
       return state.SkipWithError("unexpected line");
     }
@@ -131,7 +132,7 @@ void CommandWithoutPlayer(benchmark::State& state, const char* command, const ch
     platform.Answer(1, kReqGetOutputTime, 245);
     platform.Answer(0, kReqGetOutputTime, 83456);
     testing::TStringSink sink;
-    RunJarvet({raw, raw}, platform, sink, sink, "jarvet");
+    RunJarvet({raw, raw}, testing::WindowPlayers(platform), sink, sink, "jarvet");
     if (sink.Text.compare(0, std::string(expected).size(), expected) != 0) {
       return state.SkipWithError("unexpected line");
     }

@@ -21,6 +21,9 @@ EStringListError::EStringListError(std::int64_t index)
     : EFailure("EStringListError", "List index out of bounds (" + std::to_string(index) + ")",
                __builtin_return_address(0)) {}
 
+EProblem::EProblem(int status, const std::string& message)
+    : EFailure("EProblem", message, __builtin_return_address(0)), Status_(status) {}
+
 std::string InOutErrorMessage(int code) {
   switch (code) {
     case 2: return "File not found";

@@ -37,6 +37,24 @@ class EStringListError : public EFailure {
   __attribute__((noinline)) explicit EStringListError(std::int64_t index);
 };
 
+// Exit statuses of a run.
+constexpr int kExitFailure = 1;       // output or a file failed
+constexpr int kExitBadArgument = 2;
+constexpr int kExitNoPlayer = 3;      // none running, or it stopped answering
+constexpr int kExitNothingPlaying = 4;
+constexpr int kExitNotOffered = 5;    // the player lacks what the command needs
+
+// A problem a command reports as one line, "jarvet: <message>", on standard error, ending the
+// run with its status.
+class EProblem : public EFailure {
+ public:
+  __attribute__((noinline)) EProblem(int status, const std::string& message);
+  int Status() const { return Status_; }
+
+ private:
+  int Status_;
+};
+
 std::string InOutErrorMessage(int code);
 
 // "Exception <kind> in module <module> at <address>.\n<message>[.]\r\n"

@@ -42,6 +42,9 @@ class TReadOnlyFile {
   std::string FileName_;
 };
 
+// The one list file that a caller prepares for the player to load.
+extern const char kListFilePath[];
+
 // Gives the file (UTF-8 name) these contents whole: they are written beside it, then renamed
 // over it, so that a reader sees the old contents or the new, never a part or no file. On
 // failure answers false with the error code as LastError counts them.

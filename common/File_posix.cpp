@@ -12,6 +12,8 @@
 
 namespace jarvet {
 
+const char kListFilePath[] = "/tmp/winamp.m3u";
+
 // POSIX has no share modes: another program's writing never stops the open here.
 // File names are bytes here, whatever their encoding.
 bool TReadOnlyFile::Open(const std::string& fileName, TShare, TNameEncoding) {

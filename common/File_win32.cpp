@@ -8,6 +8,8 @@
 
 namespace jarvet {
 
+const char kListFilePath[] = "C:\\winamp.m3u";
+
 static HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 bool TReadOnlyFile::Open(const std::string& fileName, TShare share, TNameEncoding encoding) {

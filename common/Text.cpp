@@ -160,4 +160,16 @@ bool IsUrl(std::string_view text) {
   return true;
 }
 
+std::string PadTwo(std::int32_t number) {
+  return (number >= 0 && number <= 9 ? "0" : "") + IntToStr(number);
+}
+
+std::string FormatTime(std::int32_t value, std::int32_t divisor) {
+  const std::int64_t seconds = static_cast<std::int64_t>(value) / divisor;
+  const std::int64_t magnitude = seconds < 0 ? -seconds : seconds;
+  const auto minutes = static_cast<std::int32_t>(magnitude / 60);
+  const auto rest = static_cast<std::int32_t>(magnitude % 60);
+  return (seconds < 0 ? "-" : "") + PadTwo(minutes) + ":" + PadTwo(rest);
+}
+
 }  // namespace jarvet

@@ -50,4 +50,10 @@ std::string TextAfter(std::string_view text, char delimiter);
 // The text before the first delimiter; empty when there is none.
 std::string TextBefore(std::string_view text, char delimiter);
 
+// "MM:SS" of value / divisor seconds; minutes are not wrapped into hours. A negative value
+// gives "-" and the text of its absolute value.
+std::string FormatTime(std::int32_t value, std::int32_t divisor);
+// Two digits at least: "07", "42", "123".
+std::string PadTwo(std::int32_t number);
+
 }  // namespace jarvet

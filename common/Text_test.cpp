@@ -129,4 +129,23 @@ TEST(Text, PathRules) {
 }
 
 }  // namespace
+TEST(FormatTime, MinutesAndSeconds) {
+  const struct {
+    std::int32_t Value;
+    std::int32_t Divisor;
+    const char* Text;
+  } cases[] = {
+      {0, 1000, "00:00"},     {83456, 1000, "01:23"}, {999, 1000, "00:00"},
+      {-1, 1000, "00:00"},    {59999, 1000, "00:59"}, {60000, 1000, "01:00"},
+      {245, 1, "04:05"},      {3725, 1, "62:05"},     {6000, 1, "100:00"},
+      {-1, 1, "-00:01"},      {-61, 1, "-01:01"},     {-5000, 1000, "-00:05"},
+      {INT32_MIN, 1, "-35791394:08"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatTime(c.Value, c.Divisor), c.Text) << c.Value;
+  EXPECT_EQ(PadTwo(0), "00");
+  EXPECT_EQ(PadTwo(9), "09");
+  EXPECT_EQ(PadTwo(10), "10");
+  EXPECT_EQ(PadTwo(100), "100");
+}
+
 }  // namespace jarvet

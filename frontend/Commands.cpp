@@ -1,4 +1,4 @@
-// The eighteen commands, tested against the command word in a fixed order.
+// The eighteen original commands: one line each, in the code page, silent on a bad argument.
 #include "Commands.h"
 
 #include <algorithm>
@@ -7,8 +7,7 @@
 #include <limits>
 #include <thread>
 
-#include "ControlCommands.h"
-#include "NowPlaying.h"
+#include "File.h"
 #include "Text.h"
 
 namespace jarvet {
@@ -26,22 +25,10 @@ constexpr std::int32_t kMaxVolumePresses = kMaxVolume;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::chrono::milliseconds kLoadWait{100};
 
-void Version(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetVersion())); }
-
-void Clear(TCommandContext& c) {
-  c.Player.ClearPlaylist();
-  c.Out.WriteLine("Clearing playlist...");
-}
-
-void Close(TCommandContext& c) {
-  c.Player.CloseWinamp();
-  c.Out.WriteLine("Closing Winamp...");
-}
-
 // The list file is gone once the player has been started on it; the player gets a moment to
 // load it before it is asked for its length.
-void LoadListFile(TCommandContext& c, void (TWinampApi::*start)(const std::string&)) {
-  (c.Player.*start)(kListFilePath);
+void LoadListFile(TCommandContext& c, bool replace) {
+  c.Player.LoadListFile(kListFilePath, replace);
   std::remove(kListFilePath);
 }
 
@@ -57,45 +44,6 @@ void WriteAddingLine(TCommandContext& c, std::int64_t count) {
                   pattern + "\" to playlist...");
 }
 
-void Play(TCommandContext& c) {
-  if (c.ArgText.empty()) {
-    c.Player.Play();
-  } else {
-    LoadListFile(c, &TWinampApi::OpenFile);
-    WaitForPlayer();
-    WriteAddingLine(c, c.Player.GetPlaylistLength());
-  }
-  c.Out.WriteLine("Playing...");
-}
-
-void Enqueue(TCommandContext& c) {
-  if (c.ArgText.empty()) return;
-  const std::int64_t before = c.Player.GetPlaylistLength();
-  LoadListFile(c, &TWinampApi::AddFile);
-  WaitForPlayer();
-  WriteAddingLine(c, c.Player.GetPlaylistLength() - before);
-}
-
-void Stop(TCommandContext& c) {
-  c.Player.Stop();
-  c.Out.WriteLine("Playback stopped");
-}
-
-void Pause(TCommandContext& c) {
-  c.Player.Pause();
-  c.Out.WriteLine(c.Player.GetStatus() == "paused" ? "Playback paused" : "Playback resumed");
-}
-
-void Prev(TCommandContext& c) {
-  c.Player.PrevTrack();
-  c.Out.WriteLine("Skipping to previous track");
-}
-
-void Next(TCommandContext& c) {
-  c.Player.NextTrack();
-  c.Out.WriteLine("Skipping to next track");
-}
-
 // Presses for a number of seconds: one at the least, else whole 5-second steps.
 std::int32_t SeekPresses(std::int32_t seconds) {
   return seconds < kSecondsPerPress ? 1 : std::min(seconds / kSecondsPerPress, kMaxSeekPresses);
@@ -103,32 +51,106 @@ std::int32_t SeekPresses(std::int32_t seconds) {
 
 std::int32_t StepPresses(std::int32_t steps) { return std::min(steps, kMaxVolumePresses); }
 
-// Reads ArgText (the fallback when it is empty), presses the button as often as that asks and
-// writes the line with the argument as typed.
-void PressRepeatedly(TCommandContext& c, const char* fallback,
-                     std::int32_t (*presses)(std::int32_t), void (TWinampApi::*button)(),
-                     const char* lead, const char* unit) {
+// Reads ArgText (the fallback when it is empty) and the number of presses it asks for; none
+// when it does not read.
+std::optional<std::int32_t> Presses(TCommandContext& c, const char* fallback,
+                                    std::int32_t (*presses)(std::int32_t)) {
   if (c.ArgText.empty()) c.ArgText = fallback;
   const auto number = ParseNumber(c.ArgText);
-  if (!number) return;
-  for (std::int32_t i = presses(*number); i > 0; --i) (c.Player.*button)();
-  c.Out.WriteLine(lead + c.ArgText + unit);
+  if (!number) return std::nullopt;
+  return presses(*number);
 }
 
-void FastForward(TCommandContext& c) {
-  PressRepeatedly(c, kDefaultSeekSeconds, SeekPresses, &TWinampApi::Forward5s, "Fast forwarding ",
-                  " s");
+void StepPosition(TCommandContext& c, std::int32_t direction, const char* lead) {
+  const std::optional<std::int32_t> presses = Presses(c, kDefaultSeekSeconds, SeekPresses);
+  if (!presses) return;
+  NeedFeature(c, TFeature::Seek);
+  if (*presses > 0) c.Player.StepBy(direction * std::int64_t{*presses} * kSecondsPerPress * 1000);
+  c.Out.WriteLine(lead + c.ArgText + " s");
 }
 
-void Rewind(TCommandContext& c) {
-  PressRepeatedly(c, kDefaultSeekSeconds, SeekPresses, &TWinampApi::Rewind5s, "Rewinding ", " s");
+void StepVolume(TCommandContext& c, std::int32_t direction, const char* lead) {
+  const std::optional<std::int32_t> presses = Presses(c, kDefaultVolumeSteps, StepPresses);
+  if (!presses) return;
+  NeedFeature(c, TFeature::Volume);
+  if (*presses > 0) c.Player.StepVolume(direction * *presses);
+  c.Out.WriteLine(lead + c.ArgText + " units");
 }
+
+}  // namespace
+
+void Version(TCommandContext& c) { c.Out.WriteLine(c.Player.VersionText()); }
+
+void Clear(TCommandContext& c) {
+  NeedFeature(c, TFeature::Playlist);
+  c.Player.ClearPlaylist();
+  c.Out.WriteLine("Clearing playlist...");
+}
+
+void Close(TCommandContext& c) {
+  NeedFeature(c, TFeature::Close);
+  c.Player.Close();
+  c.Out.WriteLine("Closing Winamp...");
+}
+
+void Play(TCommandContext& c) {
+  if (c.ArgText.empty()) {
+    NeedFeature(c, TFeature::Control);
+    c.Player.Play();
+  } else {
+    NeedFeature(c, TFeature::Open);
+    LoadListFile(c, true);
+    WaitForPlayer();
+    WriteAddingLine(c, c.Player.PlaylistLength());
+  }
+  c.Out.WriteLine("Playing...");
+}
+
+void Enqueue(TCommandContext& c) {
+  if (c.ArgText.empty()) return;
+  NeedFeature(c, TFeature::Playlist);
+  const std::int64_t before = c.Player.PlaylistLength();
+  LoadListFile(c, false);
+  WaitForPlayer();
+  WriteAddingLine(c, c.Player.PlaylistLength() - before);
+}
+
+void Stop(TCommandContext& c) {
+  NeedFeature(c, TFeature::Control);
+  c.Player.Stop();
+  c.Out.WriteLine("Playback stopped");
+}
+
+void Pause(TCommandContext& c) {
+  NeedFeature(c, TFeature::Control);
+  c.Player.TogglePause();
+  c.Out.WriteLine(c.Player.Status() == TPlayStatus::Paused ? "Playback paused"
+                                                           : "Playback resumed");
+}
+
+void Prev(TCommandContext& c) {
+  NeedFeature(c, TFeature::Control);
+  c.Player.Previous();
+  c.Out.WriteLine("Skipping to previous track");
+}
+
+void Next(TCommandContext& c) {
+  NeedFeature(c, TFeature::Control);
+  c.Player.Next();
+  c.Out.WriteLine("Skipping to next track");
+}
+
+void FastForward(TCommandContext& c) { StepPosition(c, 1, "Fast forwarding "); }
+
+void Rewind(TCommandContext& c) { StepPosition(c, -1, "Rewinding "); }
 
 void SkipTo(TCommandContext& c) {
   if (c.ArgText.empty()) return;
   const auto track = ParseNumber(c.ArgText);
-  if (!track || *track < 1 || *track > c.Player.GetPlaylistLength()) return;
-  c.Player.SetPlaylistPos(*track - 1);
+  if (!track || *track < 1) return;
+  NeedFeature(c, TFeature::Playlist);
+  if (*track > c.Player.PlaylistLength()) return;
+  c.Player.GoTo(*track - 1);
   c.Player.Play();
   c.Out.WriteLine("Skipping to track " + IntToStr(*track));
 }
@@ -140,6 +162,7 @@ void Seek(TCommandContext& c) {
   if (seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max() / kMillisecondsPerSecond) {
     return;
   }
+  NeedFeature(c, TFeature::Seek);
   c.Player.SeekTo(static_cast<std::int32_t>(seconds * kMillisecondsPerSecond));
   c.Out.WriteLine("Seeking to " + c.ArgText + " s");
 }
@@ -148,43 +171,18 @@ void SetVolume(TCommandContext& c) {
   if (c.ArgText.empty()) return;
   const auto volume = ParseNumber(c.ArgText);
   if (!volume || *volume < 0 || *volume > kMaxVolume) return;
+  NeedFeature(c, TFeature::Volume);
   c.Player.SetVolume(*volume);
   c.Out.WriteLine("Setting volume to " + IntToStr(*volume));
 }
 
-void VolumeUp(TCommandContext& c) {
-  PressRepeatedly(c, kDefaultVolumeSteps, StepPresses, &TWinampApi::VolumeUp,
-                  "Increasing volume by ", " units");
-}
+void VolumeUp(TCommandContext& c) { StepVolume(c, 1, "Increasing volume by "); }
 
-void VolumeDown(TCommandContext& c) {
-  PressRepeatedly(c, kDefaultVolumeSteps, StepPresses, &TWinampApi::VolumeDown,
-                  "Decreasing volume by ", " units");
-}
+void VolumeDown(TCommandContext& c) { StepVolume(c, -1, "Decreasing volume by "); }
 
-void Position(TCommandContext& c) { c.Out.WriteLine(IntToStr(c.Player.GetPlaylistPos())); }
-
-struct TCommand {
-  const char* Name;
-  void (*Run)(TCommandContext&);
-};
-
-constexpr TCommand kCommands[] = {
-    {"VERSION", Version},    {"CLEAR", Clear},      {"CLOSE", Close},
-    {"PLAY", Play},          {"ENQUEUE", Enqueue},  {"STOP", Stop},
-    {"PAUSE", Pause},        {"PREV", Prev},        {"NEXT", Next},
-    {"FF", FastForward},     {"REW", Rewind},       {"SKIPTO", SkipTo},
-    {"SEEK", Seek},          {"SETVOL", SetVolume}, {"VOLUP", VolumeUp},
-    {"VOLDOWN", VolumeDown}, {"POS", Position},     {"INFO", ReportNowPlaying},
-};
-
-}  // namespace
-
-void DispatchCommand(const std::string& commandWord, TCommandContext& context) {
-  for (const TCommand& command : kCommands) {
-    if (SameTextAscii(commandWord, command.Name)) command.Run(context);
-  }
-  DispatchControlCommand(commandWord, context);
+void Position(TCommandContext& c) {
+  NeedFeature(c, TFeature::Playlist);
+  c.Out.WriteLine(IntToStr(c.Player.PlaylistPosition()));
 }
 
 }  // namespace jarvet

@@ -3,8 +3,10 @@
 #include <regex>
 
 #include "support/FailureReport.h"
+#include "support/WindowPlayers.h"
 #include "support/FakePlatform.h"
 #include "support/StringSink.h"
+#include "File.h"
 #include "Jarvet.h"
 
 namespace jarvet {
@@ -27,7 +29,8 @@ struct TRunResult {
 int RunOne(const std::string& raw, TFakePlatform& platform, TStringSink& sink,
         const std::string& module, TStringSink* errors = nullptr) {
   TStringSink ignored;
-  return RunJarvet({raw, raw}, platform, sink, errors != nullptr ? *errors : ignored, module);
+  return RunJarvet({raw, raw}, testing::WindowPlayers(platform), sink,
+                   errors != nullptr ? *errors : ignored, module);
 }
 
 TRunResult RunWith(TFakePlatform& platform, const std::string& raw) {

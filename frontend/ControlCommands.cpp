@@ -1,5 +1,4 @@
-// The commands beyond the eighteen: status, volume, shuffle and repeat, transport, the playlist
-// and adding to it, and help.
+// The commands beyond the eighteen that control the player.
 #include "ControlCommands.h"
 
 #include <algorithm>
@@ -13,8 +12,6 @@
 
 #include "CodePage.h"
 #include "CommandLine.h"
-#include "Failure.h"
-#include "NowCommands.h"
 #include "Text.h"
 #include "Unicode.h"
 
@@ -34,13 +31,17 @@ bool AllDigits(std::string_view text) {
 std::int64_t Digits(std::string_view text) { return ParseDigits(text).value_or(0); }
 
 
+}  // namespace
+
 void Status(TCommandContext& c) {
   NoArgument(c, "STATUS");
   NeedPlayer(c);
-  const std::string status = c.Player.GetStatus();
+  const TPlayStatus status = c.Player.Status();
   NeedAnswers(c);
-  WriteValue(c, status);
+  WriteValue(c, StatusWord(status));
 }
+
+namespace {
 
 // "", "N", "+N", "-N" or "N%": the volume to set, given the current one when it is relative.
 struct TVolumeChange {
@@ -70,26 +71,31 @@ TVolumeChange ParseVolume(const std::string& text) {
   return change;
 }
 
+}  // namespace
+
 void Volume(TCommandContext& c) {
   const TVolumeChange change = ParseVolume(c.ArgTextUtf8);
   NeedPlayer(c);
+  NeedFeature(c, TFeature::Volume);
   if (change.Kind != TVolumeChange::Query) {
     std::int64_t volume = change.Value;
     if (change.Kind == TVolumeChange::Relative) {
-      volume = std::clamp<std::int64_t>(c.Player.GetVolume() + change.Value, 0, kMaxVolume);
+      volume = std::clamp<std::int64_t>(c.Player.Volume() + change.Value, 0, kMaxVolume);
     }
     c.Player.SetVolume(static_cast<std::int32_t>(volume));
   }
-  const std::int32_t volume = c.Player.GetVolume();
+  const std::int32_t volume = c.Player.Volume();
   NeedAnswers(c);
   WriteValue(c, IntToStr(volume));
 }
 
+namespace {
+
 std::string OnOff(bool on) { return on ? "on" : "off"; }
 
 // SHUFFLE and REPEAT: a query, or on, off or toggle, then the flag as the player reads it back.
-void Flag(TCommandContext& c, const char* command, bool (TWinampApi::*get)(),
-          void (TWinampApi::*set)(bool)) {
+void Flag(TCommandContext& c, const char* command, TFeature feature, bool (TPlayer::*get)(),
+          void (TPlayer::*set)(bool)) {
   const std::string& text = c.ArgTextUtf8;
   std::optional<bool> wanted;
   bool toggle = false;
@@ -103,6 +109,7 @@ void Flag(TCommandContext& c, const char* command, bool (TWinampApi::*get)(),
     BadArgument(std::string(command) + " takes on, off or toggle");
   }
   NeedPlayer(c);
+  NeedFeature(c, feature);
   if (toggle) wanted = !(c.Player.*get)();
   if (wanted) (c.Player.*set)(*wanted);
   const bool on = (c.Player.*get)();
@@ -110,35 +117,41 @@ void Flag(TCommandContext& c, const char* command, bool (TWinampApi::*get)(),
   WriteValue(c, OnOff(on));
 }
 
+}  // namespace
+
 void Shuffle(TCommandContext& c) {
-  Flag(c, "SHUFFLE", &TWinampApi::GetShuffle, &TWinampApi::SetShuffle);
+  Flag(c, "SHUFFLE", TFeature::Shuffle, &TPlayer::Shuffle, &TPlayer::SetShuffle);
 }
 
 void Repeat(TCommandContext& c) {
-  Flag(c, "REPEAT", &TWinampApi::GetRepeat, &TWinampApi::SetRepeat);
+  Flag(c, "REPEAT", TFeature::Repeat, &TPlayer::Repeat, &TPlayer::SetRepeat);
 }
 
 void Toggle(TCommandContext& c) {
   NoArgument(c, "TOGGLE");
   NeedPlayer(c);
+  NeedFeature(c, TFeature::Control);
   // Play unpauses; pause would do nothing while stopped.
-  if (c.Player.GetStatus() == "stopped") {
+  if (c.Player.Status() == TPlayStatus::Stopped) {
     c.Player.Play();
   } else {
-    c.Player.Pause();
+    c.Player.TogglePause();
   }
-  const std::string status = c.Player.GetStatus();
+  const TPlayStatus status = c.Player.Status();
   NeedAnswers(c);
-  WriteValue(c, status);
+  WriteValue(c, StatusWord(status));
 }
 
 void FadeOut(TCommandContext& c) {
   NoArgument(c, "FADEOUT");
   NeedPlayer(c);
+  NeedFeature(c, TFeature::Control);
   c.Player.FadeOut();
   NeedAnswers(c);
   WriteValue(c, "stopped");
 }
+
+namespace {
 
 // "+S", "-S", "+M:SS" or "-M:SS" as signed milliseconds.
 std::int64_t ParseSeekBy(const std::string& text) {
@@ -162,48 +175,39 @@ std::int64_t ParseSeekBy(const std::string& text) {
   return (text[0] == '-' ? -1 : 1) * seconds * kMsPerSecond;
 }
 
+}  // namespace
+
 void SeekBy(TCommandContext& c) {
   const std::int64_t delta = ParseSeekBy(c.ArgTextUtf8);
   NeedPlayer(c);
-  const std::int32_t position = c.Player.GetPositionMs();
-  const std::int32_t length = c.Player.GetLengthMs();
+  NeedFeature(c, TFeature::Seek);
+  const std::optional<std::int32_t> position = c.Player.PositionMs();
+  const std::optional<std::int32_t> length = c.Player.LengthMs();
   NeedAnswers(c);
-  if (position < 0) Fail(kExitNothingPlaying, "nothing playing");
-  const std::int64_t end = length >= 0 ? length : std::numeric_limits<std::int32_t>::max();
-  const auto target = static_cast<std::int32_t>(std::clamp<std::int64_t>(position + delta, 0, end));
-  c.Player.JumpToTime(target);
+  if (!position) Fail(kExitNothingPlaying, "nothing playing");
+  const std::int64_t end = length ? *length : std::numeric_limits<std::int32_t>::max();
+  const auto target = static_cast<std::int32_t>(std::clamp<std::int64_t>(*position + delta, 0, end));
+  c.Player.SeekTo(target);
   NeedAnswers(c);
   WriteValue(c, FormatTime(target, kMsPerSecond));
 }
 
-// Entry texts by the player's pointer requests; the playlist dump only for a player that
-// answers none (some imitators), with the file name standing in for the title.
+// Each entry: its number from 1, its title (the file's stem where the player gives none), its
+// file.
 void List(TCommandContext& c) {
   NoArgument(c, "LIST");
   NeedPlayer(c);
-  const std::int32_t count = c.Player.GetPlaylistLength();
+  NeedFeature(c, TFeature::Playlist);
+  const std::vector<TEntry> entries = c.Player.Entries();
   NeedAnswers(c);
-  if (count <= 0) return;
-  std::optional<std::string> first = c.Player.GetPlaylistFile(0);
-  NeedAnswers(c);
-  if (!first) {
-    TPlaylist dump;
-    c.Player.GetPlaylist(dump);
-    for (std::int64_t i = 0; i < dump.Count(); ++i) {
-      const std::string file = AnsiToUtf8(dump.Get(i));
-      WriteValue(c, IntToStr(i + 1) + "\t" + OneLine(FileStem(file)) + "\t" + OneLine(file));
-    }
-    return;
-  }
-  for (std::int32_t i = 0; i < count; ++i) {
-    const std::optional<std::string> file = i == 0 ? first : c.Player.GetPlaylistFile(i);
-    const std::optional<std::string> title = c.Player.GetPlaylistTitle(i);
-    NeedAnswers(c);
-    const std::string path = file.value_or("");
-    WriteValue(c, IntToStr(i + 1) + "\t" + OneLine(title ? *title : FileStem(path)) + "\t" +
-                      OneLine(path));
+  std::int64_t number = 0;
+  for (const TEntry& entry : entries) {
+    const std::string& title = entry.Title.empty() ? FileStem(entry.File) : entry.Title;
+    WriteValue(c, IntToStr(++number) + "\t" + OneLine(title) + "\t" + OneLine(entry.File));
   }
 }
+
+namespace {
 
 // The files and URLs of the argument, split like parameters; files made absolute, since the
 // player resolves a relative one against its own working directory.
@@ -229,12 +233,15 @@ std::vector<std::string> FilesToAdd(const TCommandContext& c, const char* comman
   return files;
 }
 
+}  // namespace
+
 void Add(TCommandContext& c) {
   const std::vector<std::string> files = FilesToAdd(c, "ADD");
   NeedPlayer(c);
-  const std::int32_t before = c.Player.GetPlaylistLength();
-  for (const std::string& file : files) c.Player.EnqueueFile(file);
-  const std::int32_t after = c.Player.GetPlaylistLength();
+  NeedFeature(c, TFeature::Playlist);
+  const std::int32_t before = c.Player.PlaylistLength();
+  c.Player.Add(files);
+  const std::int32_t after = c.Player.PlaylistLength();
   NeedAnswers(c);
   WriteValue(c, IntToStr(std::int64_t{after} - before));
 }
@@ -242,133 +249,11 @@ void Add(TCommandContext& c) {
 void Open(TCommandContext& c) {
   const std::vector<std::string> files = FilesToAdd(c, "OPEN");
   NeedPlayer(c);
-  c.Player.ClearPlaylist();
-  for (const std::string& file : files) c.Player.EnqueueFile(file);
-  c.Player.SetPlaylistPos(0);
-  c.Player.Play();
-  const std::int32_t length = c.Player.GetPlaylistLength();
+  NeedFeature(c, TFeature::Open);
+  c.Player.Open(files);
+  const std::int32_t length = c.Player.PlaylistLength();
   NeedAnswers(c);
   WriteValue(c, IntToStr(length));
-}
-
-constexpr const char* kHelp[] = {
-    "usage: jarvet <player directory> <command> [argument]",
-    "VERSION            the player's version number",
-    "CLEAR              empties the playlist",
-    "CLOSE              closes the player",
-    "PLAY [LIST]        plays; with an argument, starts the player on the list file",
-    "ENQUEUE LIST       adds the list file to the playlist",
-    "STOP               stops",
-    "PAUSE              toggles pause",
-    "PREV, NEXT         previous or next track",
-    "FF [S], REW [S]    forward or back in 5-second steps (default 5 s)",
-    "SKIPTO N           plays track N, from 1",
-    "SEEK S|M:SS        jumps to the time",
-    "SETVOL N           sets the volume, 0-255",
-    "VOLUP [N], VOLDOWN [N]  steps the volume (default 1)",
-    "POS                the playlist position, from 0",
-    "INFO               the now-playing line",
-    "STATUS             playing, paused or stopped",
-    "VOLUME [N|+N|-N|N%]  sets or shows the volume, 0-255",
-    "SHUFFLE [on|off|toggle], REPEAT [on|off|toggle]  sets or shows the flag",
-    "TOGGLE             plays when stopped, else toggles pause; shows the new status",
-    "FADEOUT            fades out and stops",
-    "SEEKBY +S|-S|+M:SS|-M:SS  moves the play position; shows it",
-    "LIST               the playlist: number, tab, title, tab, file",
-    "ADD FILE...        appends files or URLs; shows how many entries were added",
-    "OPEN FILE...       replaces the playlist with files or URLs and plays; shows its length",
-    "NOW [TEMPLATE]     the current track by the template (default [{artist} - ]{title})",
-    "JSON               the current track and the player as one JSON object",
-    "WATCH [TEMPLATE]   a line at start and at each change, until the player closes",
-    "WATCHFILE FILE [TEMPLATE]  keeps the file holding the current text, until ended",
-    "ART FILE           writes the current track's cover picture into the file",
-    "HELP               this list",
-    "Template fields: {title} {artist} {album} {albumartist} {year} {track} {tracktotal} {disc}",
-    "{genre} {comment} {composer} {file} {filename} {format} {status} {position} {length}",
-    "{remaining} {positionms} {lengthms} {bitrate} {samplerate} {channels} {volume} {shuffle}",
-    "{repeat} {playlistpos} {playlistlength}; {a|b} the first that is not empty; [ ... ] left",
-    "out when a field in it is empty; {{ }} [[ ]] the characters themselves.",
-    "The newer commands (STATUS to HELP) write UTF-8 and exit with 2 for a bad argument,",
-    "3 when no player runs, 4 when nothing plays (or no cover), 1 when output or a file fails.",
-};
-
-void Help(TCommandContext& c) {
-  for (const char* line : kHelp) WriteValue(c, line);
-}
-
-struct TControlCommand {
-  const char* Name;
-  void (*Run)(TCommandContext&);
-};
-
-constexpr TControlCommand kControlCommands[] = {
-    {"STATUS", Status}, {"VOLUME", Volume},   {"SHUFFLE", Shuffle}, {"REPEAT", Repeat},
-    {"TOGGLE", Toggle}, {"FADEOUT", FadeOut}, {"SEEKBY", SeekBy},   {"LIST", List},
-    {"ADD", Add},       {"OPEN", Open},       {"NOW", NowPlayingText},
-    {"JSON", NowPlayingJson}, {"WATCH", Watch},   {"WATCHFILE", WatchFile},
-    {"ART", CoverArt},  {"HELP", Help},
-};
-
-void WriteError(TCommandContext& c, const std::string& message) {
-  int ignored = 0;
-  c.Errors.WriteUtf8("jarvet: " + message + "\r\n", ignored);
-}
-
-}  // namespace
-
-std::string OneLine(std::string text) {
-  for (char& ch : text) {
-    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
-  }
-  return text;
-}
-
-void Fail(int status, std::string message) { throw TCommandError{status, std::move(message)}; }
-
-void BadArgument(const std::string& message) { Fail(kExitBadArgument, message); }
-
-void NeedPlayer(TCommandContext& c) {
-  if (c.Player.Handle == 0) Fail(kExitNoPlayer, "no player running");
-}
-
-void NeedAnswers(TCommandContext& c) {
-  if (c.Player.IsGone()) Fail(kExitNoPlayer, "the player did not answer");
-}
-
-void NoArgument(const TCommandContext& c, const char* command) {
-  if (!c.ArgTextUtf8.empty()) BadArgument(std::string(command) + " takes no argument");
-}
-
-void WriteValue(TCommandContext& c, const std::string& value) {
-  c.Out.Utf8 = true;
-  c.Out.WriteLine(value);
-}
-
-bool IsControlCommand(const std::string& commandWord) {
-  return std::any_of(std::begin(kControlCommands), std::end(kControlCommands),
-                     [&](const TControlCommand& command) {
-                       return SameTextAscii(commandWord, command.Name);
-                     });
-}
-
-bool DispatchControlCommand(const std::string& commandWord, TCommandContext& context) {
-  for (const TControlCommand& command : kControlCommands) {
-    if (!SameTextAscii(commandWord, command.Name)) continue;
-    try {
-      command.Run(context);
-      context.Out.Flush();
-    } catch (const TCommandError& error) {
-      context.Out.Discard();
-      WriteError(context, error.Message);
-      context.Status = error.Status;
-    } catch (const EFailure& failure) {
-      context.Out.Discard();
-      WriteError(context, failure.Message());
-      context.Status = kExitFailure;
-    }
-    return true;
-  }
-  return false;
 }
 
 }  // namespace jarvet

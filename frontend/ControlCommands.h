@@ -1,41 +1,21 @@
-// The commands beyond the eighteen: status, volume, shuffle and repeat, transport, the playlist
-// and adding to it, and help. They write UTF-8 lines, report problems on standard error and end
-// with an exit status that says what went wrong.
+// The commands beyond the eighteen that control the player: status, volume, shuffle and repeat,
+// transport, the playlist and adding to it. They write UTF-8 lines, report problems on standard
+// error and end with an exit status that says what went wrong.
 #pragma once
-
-#include <string>
 
 #include "Commands.h"
 
 namespace jarvet {
 
-constexpr int kExitBadArgument = 2;
-constexpr int kExitNoPlayer = 3;
-constexpr int kExitNothingPlaying = 4;
-constexpr int kExitFailure = 1;
-
-// Thrown by a command to end the run with a message on standard error.
-struct TCommandError {
-  int Status;
-  std::string Message;
-};
-
-[[noreturn]] void Fail(int status, std::string message);
-[[noreturn]] void BadArgument(const std::string& message);
-// After the argument is checked: a bad argument is reported even with no player.
-void NeedPlayer(TCommandContext& c);
-// A window that stopped answering meanwhile answered 0 to everything: nothing it said counts.
-void NeedAnswers(TCommandContext& c);
-void NoArgument(const TCommandContext& c, const char* command);
-// The text with every control character (a tab, a line end) turned into a blank, so that it
-// stays one line and its fields stay apart.
-std::string OneLine(std::string text);
-// One UTF-8 line of the command's output.
-void WriteValue(TCommandContext& c, const std::string& value);
-
-bool IsControlCommand(const std::string& commandWord);
-
-// Runs the newer command whose name equals the word, ignoring ASCII case; false for none.
-bool DispatchControlCommand(const std::string& commandWord, TCommandContext& context);
+void Status(TCommandContext& c);
+void Volume(TCommandContext& c);
+void Shuffle(TCommandContext& c);
+void Repeat(TCommandContext& c);
+void Toggle(TCommandContext& c);
+void FadeOut(TCommandContext& c);
+void SeekBy(TCommandContext& c);
+void List(TCommandContext& c);
+void Add(TCommandContext& c);
+void Open(TCommandContext& c);
 
 }  // namespace jarvet

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "support/FakePlatform.h"
+#include "support/WindowPlayers.h"
 #include "support/StringSink.h"
 #include "Jarvet.h"
 #include "PlayerProtocol.h"
@@ -31,7 +32,7 @@ struct TResult {
 TResult RunControl(const std::string& raw, TFakePlatform& platform) {
   TStringSink out;
   TStringSink errors;
-  const int status = RunJarvet({raw, raw}, platform, out, errors, "jarvet");
+  const int status = RunJarvet({raw, raw}, testing::WindowPlayers(platform), out, errors, "jarvet");
   return {status, out.Text, errors.Text, platform.Sent};
 }
 

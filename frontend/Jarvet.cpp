@@ -2,10 +2,9 @@
 #include "Jarvet.h"
 
 #include "CommandLine.h"
-#include "Commands.h"
+#include "CommandTable.h"
 #include "Failure.h"
 #include "Text.h"
-#include "WinampApi.h"
 
 namespace jarvet {
 
@@ -21,7 +20,7 @@ std::string ArgumentText(std::string_view raw, const std::vector<TParameter>& pa
   return parameters.size() > 3 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
 }
 
-int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& errors) {
+int Run(TRawCommandLine raw, const TConnect& connect, TOutput& out, TOutputSink& errors) {
   const std::vector<TParameter> parameters = SplitCommandLine(raw.Ansi);
   const std::size_t count = parameters.empty() ? 0 : parameters.size() - 1;
   if (count < 2) {
@@ -29,23 +28,26 @@ int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& err
     out.WriteLine(kBannerAuthors);
     return 0;
   }
-  TWinampApi player(platform, parameters[1].Text);
+  const TCommand* command = FindCommand(parameters[2].Text);
+  if (command == nullptr) return 0;
+  const std::string playerName = parameters[1].Text;
+  const std::unique_ptr<TPlayer> player = connect(playerName);
   std::string argText = ArgumentText(raw.Ansi, parameters);
   // The UTF-8 text is split only where it differs from the code-page one.
   std::string argTextUtf8 =
       raw.Utf8 == raw.Ansi ? argText : ArgumentText(raw.Utf8, SplitCommandLine(raw.Utf8));
-  TCommandContext context{player, out, std::move(argText), errors, std::move(argTextUtf8)};
-  DispatchCommand(parameters[2].Text, context);
-  return context.Status;
+  TCommandContext context{*player, out, std::move(argText), errors, std::move(argTextUtf8),
+                          [&connect, playerName] { return connect(playerName); }};
+  return RunCommand(*command, context);
 }
 
 }  // namespace
 
-int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutputSink& errors,
-              const std::string& moduleName) {
+int RunJarvet(TRawCommandLine raw, const TConnect& connect, TOutputSink& sink,
+              TOutputSink& errors, const std::string& moduleName) {
   TOutput out(sink);
   try {
-    const int status = Run(raw, platform, out, errors);
+    const int status = Run(raw, connect, out, errors);
     out.Flush();
     return status;
   } catch (const EFailure& failure) {

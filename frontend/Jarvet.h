@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "Commands.h"
 #include "Output.h"
-#include "Platform.h"
 
 namespace jarvet {
 
@@ -16,10 +16,10 @@ struct TRawCommandLine {
   std::string_view Utf8;
 };
 
-// Writes the banner, or carries out one command; a failure that nothing handles is reported on
-// the sink (on errors, when the sink can't take it) and gives exit status 1. The newer commands
-// report their problems on errors.
-int RunJarvet(TRawCommandLine raw, TPlatform& platform, TOutputSink& sink, TOutputSink& errors,
-              const std::string& moduleName);
+// Writes the banner, or carries out one command on the player that connect finds; a failure
+// that nothing handles is reported on the sink (on errors, when the sink can't take it) and
+// gives exit status 1. The newer commands report their problems on errors.
+int RunJarvet(TRawCommandLine raw, const TConnect& connect, TOutputSink& sink,
+              TOutputSink& errors, const std::string& moduleName);
 
 }  // namespace jarvet

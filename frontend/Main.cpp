@@ -1,5 +1,6 @@
-// jarvet: remote control for the media player, one command a run.
+// jarvet: remote control for media players, one command a run.
 #include "CodePage.h"
+#include "Connect.h"
 #include "Jarvet.h"
 #include "Process.h"
 
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
   const auto platform = jarvet::CreateSystemPlatform();
   const std::string ansi = jarvet::RawCommandLine(argc, argv);
   const std::string utf8 = jarvet::RawCommandLineUtf8(argc, argv);
-  return jarvet::RunJarvet({ansi, utf8}, *platform, jarvet::StandardOutput(),
+  const jarvet::TConnect connect = [&platform](const std::string& parameter) {
+    return jarvet::ConnectPlayer(parameter, *platform);
+  };
+  return jarvet::RunJarvet({ansi, utf8}, connect, jarvet::StandardOutput(),
                            jarvet::StandardError(), jarvet::ModuleFileName());
 }

@@ -2,6 +2,9 @@
 // a file kept current, and the cover picture.
 #include "NowCommands.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -9,8 +12,6 @@
 #include "ControlCommands.h"
 #include "CoverPicture.h"
 #include "File.h"
-#include "Failure.h"
-#include "PlayerProtocol.h"
 #include "StopRequest.h"
 #include "Template.h"
 #include "Text.h"
@@ -54,30 +55,42 @@ class TWatcher {
   }
 
   // The text now; none once the player has gone.
-  std::optional<std::string> Poll(TWinampApi& player) {
-    const std::string status = player.GetStatus();
-    const std::int32_t position = player.GetPlaylistPos();
-    const std::optional<std::string> playing = player.GetPlayingFile();
+  std::optional<std::string> Poll(TPlayer& player) {
+    const bool playlist = player.Offers(TFeature::Playlist);
+    const std::optional<std::int32_t> position =
+        playlist ? std::optional<std::int32_t>(player.PlaylistPosition()) : std::nullopt;
+    const std::string file = player.CurrentFile();
     if (player.IsGone()) return std::nullopt;
-    if (!Facts_ || position != Facts_->PlaylistPos || playing != Playing_) {
+    if (!Facts_ || position != Facts_->PlaylistPos || file != Playing_) {
       Facts_ = GatherFacts(player, Needs_, Tags_);
-      Playing_ = playing;
+      Playing_ = file;
     } else {
-      Facts_->Status = status;
-      if (Needs_.Times) {
-        const std::int32_t milliseconds = player.GetPositionMs();
-        Facts_->PositionMs = milliseconds >= 0 ? std::optional<std::int32_t>(milliseconds)
-                                               : std::nullopt;
-      }
-      if (IsUrl(Facts_->File)) Facts_->PlayerTitle = player.GetPlayingTitle().value_or("");
-      if (Needs_.Volume) Facts_->Volume = player.GetVolume();
+      Facts_->Status = player.Status();
+      if (Needs_.Times) Facts_->PositionMs = player.PositionMs();
+      if (IsUrl(Facts_->File)) Facts_->Player = player.CurrentTrack();
+      if (Needs_.Volume && player.Offers(TFeature::Volume)) Facts_->Volume = player.Volume();
       if (Needs_.Flags) {
-        Facts_->Shuffle = player.GetShuffle();
-        Facts_->Repeat = player.GetRepeat();
+        if (player.Offers(TFeature::Shuffle)) Facts_->Shuffle = player.Shuffle();
+        if (player.Offers(TFeature::Repeat)) Facts_->Repeat = player.Repeat();
       }
-      if (Needs_.Info) Facts_->Bitrate = player.GetInfo(kInfoBitrate);
+      if (Needs_.Info) Facts_->Figures = player.Figures();
     }
     if (player.IsGone()) return std::nullopt;
+    PolledAt_ = std::chrono::steady_clock::now();
+    PolledPosition_ = Facts_->PositionMs;
+    return Fill(Text_, *Facts_);
+  }
+
+  // The text with the play position moved on by the time since the last poll, for a player
+  // that tells of its changes but not of its position moving; none where nothing moves.
+  std::optional<std::string> Advance() {
+    if (!Facts_ || !PolledPosition_ || Facts_->Status != TPlayStatus::Playing) return std::nullopt;
+    const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - PolledAt_);
+    std::int64_t position = *PolledPosition_ + passed.count();
+    const std::optional<std::int32_t> length = Facts_->LengthMs;
+    if (length) position = std::min<std::int64_t>(position, *length);
+    Facts_->PositionMs = static_cast<std::int32_t>(std::min<std::int64_t>(position, INT32_MAX));
     return Fill(Text_, *Facts_);
   }
 
@@ -88,7 +101,9 @@ class TWatcher {
   TFactNeeds Needs_;
   TTagCache Tags_;
   std::optional<TTrackFacts> Facts_;
-  std::optional<std::string> Playing_;
+  std::string Playing_;
+  std::chrono::steady_clock::time_point PolledAt_;
+  std::optional<std::int32_t> PolledPosition_;
 };
 
 // WATCHFILE's argument: the file (quoted when it holds blanks), then the template.
@@ -113,10 +128,12 @@ void NowPlayingText(TCommandContext& c) {
   NeedPlayer(c);
   TFactNeeds needs = NeedsOf(text->Fields());
   needs.Playlist = true;
+  // Without a playlist, only the file says whether anything is loaded.
+  if (!c.Player.Offers(TFeature::Playlist)) needs.Track = true;
   TTagCache tags;
   const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
   NeedAnswers(c);
-  if (facts.PlaylistLength <= 0) Fail(kExitNothingPlaying, "nothing playing");
+  if (!HasTrack(facts)) Fail(kExitNothingPlaying, "nothing playing");
   WriteValue(c, OneLine(Fill(*text, facts)));
 }
 
@@ -135,15 +152,17 @@ void Watch(TCommandContext& c) {
   CatchStopRequests();
   TWatcher watcher(*text);
   std::optional<std::string> shown;
+  bool changed = true;
   while (!StopRequested()) {
-    const std::optional<std::string> now = watcher.Poll(c.Player);
-    if (!now) break;  // the player closed: an ordinary end
-    if (now != shown) {
+    const std::optional<std::string> now = changed ? watcher.Poll(c.Player) : watcher.Advance();
+    if (changed && !now) break;  // the player closed: an ordinary end
+    if (now && now != shown) {
       WriteValue(c, OneLine(*now));
       c.Out.Flush();  // a reader waits for each line
       shown = now;
     }
-    WaitUnlessStopped(kPollMs);
+    changed = c.Player.WaitForChange(kPollMs);
+    if (c.Player.IsGone()) break;
   }
 }
 
@@ -151,26 +170,32 @@ void WatchFile(TCommandContext& c) {
   const auto [file, templateText] = FileAndTemplate(c.ArgTextUtf8, "WATCHFILE");
   const std::unique_ptr<TTemplate> text = ParseTemplate(templateText);
   CatchStopRequests();
-  std::unique_ptr<TWinampApi> player;
+  std::unique_ptr<TPlayer> player;
   std::unique_ptr<TWatcher> watcher;
   std::optional<std::string> written;
+  bool changed = true;
   while (!StopRequested()) {
     // No player, or one that has gone: look for one at each poll.
-    if (!player || player->IsGone()) {
-      player = std::make_unique<TWinampApi>(c.Player.Platform(), c.Player.WinampDir);
+    if (!player || player->IsGone() || !player->IsRunning()) {
+      player = c.Reconnect();
       watcher = std::make_unique<TWatcher>(*text);
+      changed = true;
     }
-    std::string now;
-    if (!player->IsGone()) {
+    std::optional<std::string> now = changed ? std::optional<std::string>("") : watcher->Advance();
+    if (changed && player->IsRunning() && !player->IsGone()) {
       const std::optional<std::string> polled = watcher->Poll(*player);
       const TTrackFacts* facts = watcher->Facts();
-      if (polled && facts != nullptr && facts->Status != "stopped") now = *polled;
+      if (polled && facts != nullptr && facts->Status != TPlayStatus::Stopped) now = *polled;
     }
-    if (now != written) {
-      WriteReplacing(file, now);
+    if (now && now != written) {
+      WriteReplacing(file, *now);
       written = now;
     }
-    WaitUnlessStopped(kPollMs);
+    if (player->IsRunning() && !player->IsGone()) {
+      changed = player->WaitForChange(kPollMs);
+    } else {
+      WaitUnlessStopped(kPollMs);
+    }
   }
 }
 

@@ -22,23 +22,20 @@ std::string Suffix(const std::string& artist, const std::string& album, const st
 // titleEnd is " (" after an ID3v2 title and "(" after an ID3v1 one.
 void WriteLine(TCommandContext& c, unsigned track, const std::string& title, const char* titleEnd,
                const std::string& suffix) {
-  const std::string bitrate = c.Player.GetBitrate();
-  const std::string length = c.Player.GetLength();
-  const std::string position = c.Player.GetPosition();
-  c.Out.WriteLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd + position +
-                  "/" + length + ") @ " + bitrate + " kbps" + suffix + ".");
+  const TInfoFigures figures = c.Player.InfoFigures();
+  c.Out.WriteLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd +
+                  FormatTime(figures.PositionMs, 1000) + "/" +
+                  FormatTime(figures.LengthSeconds, 1) + ") @ " + IntToStr(figures.BitrateKbps) +
+                  " kbps" + suffix + ".");
 }
 
 }  // namespace
 
 void ReportNowPlaying(TCommandContext& c) {
-  c.Player.LengthAsTime = true;
-  c.Player.PositionAsTime = true;
-  TPlaylist playlist;
-  c.Player.GetPlaylist(playlist);
+  const TPlaylist playlist = c.Player.ListedFiles();
 
   TID3v2 tag2;
-  tag2.Load(playlist.Get(c.Player.GetPlaylistPos()));
+  tag2.Load(playlist.Get(c.Player.PlaylistPosition()));
   if (tag2.TagFound) {
     if (tag2.Title.empty()) return;
     WriteLine(c, tag2.Track, tag2.Title, " (", Suffix(tag2.Artist, tag2.Album, tag2.Year));
@@ -46,7 +43,7 @@ void ReportNowPlaying(TCommandContext& c) {
   }
   // The position is asked again: the track may have changed meanwhile.
   TID3v1 tag1;
-  tag1.Load(playlist.Get(c.Player.GetPlaylistPos()));
+  tag1.Load(playlist.Get(c.Player.PlaylistPosition()));
   if (!tag1.TagFound) return;
   WriteLine(c, tag1.Track, tag1.Title, "(", Suffix(tag1.Artist, tag1.Album, tag1.Year));
 }

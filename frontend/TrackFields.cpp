@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "CodePage.h"
-#include "PlayerProtocol.h"
 #include "Text.h"
 #include "Unicode.h"
 
@@ -18,12 +16,21 @@ constexpr std::int64_t kMsPerSecond = 1000;
 bool IsTrackField(TField field) { return field <= TField::Format; }
 
 
-std::string TagText(const TTrackFacts& f, std::string tags::TTrackTags::*member) {
-  return f.Tags ? (*f.Tags).*member : std::string();
+// The file's tag where it has one, else what the player says.
+std::string TagText(const TTrackFacts& f, std::string tags::TTrackTags::*member,
+                    std::string TPlayerTrack::*fromPlayer) {
+  if (f.Tags && !((*f.Tags).*member).empty()) return (*f.Tags).*member;
+  return f.Player.*fromPlayer;
 }
 
-std::int64_t TagNumber(const TTrackFacts& f, std::uint32_t tags::TTrackTags::*member) {
-  return f.Tags ? (*f.Tags).*member : 0;
+std::int64_t TagNumber(const TTrackFacts& f, std::uint32_t tags::TTrackTags::*member,
+                       std::optional<std::uint32_t> TPlayerTrack::*fromPlayer = nullptr) {
+  if (f.Tags && (*f.Tags).*member != 0) return (*f.Tags).*member;
+  return fromPlayer != nullptr ? (f.Player.*fromPlayer).value_or(0) : 0;
+}
+
+std::string FileTagText(const TTrackFacts& f, std::string tags::TTrackTags::*member) {
+  return f.Tags ? (*f.Tags).*member : std::string();
 }
 
 // A field's value: text, a number, or a flag; none when it has no value.
@@ -56,6 +63,10 @@ std::optional<std::int64_t> Positive(std::int64_t number) {
   return number > 0 ? std::optional<std::int64_t>(number) : std::nullopt;
 }
 
+std::optional<std::int64_t> Optional(std::optional<std::int32_t> number) {
+  return number ? std::optional<std::int64_t>(*number) : std::nullopt;
+}
+
 TValue FlagValue(std::optional<bool> flag) {
   TValue v;
   if (flag) {
@@ -66,8 +77,9 @@ TValue FlagValue(std::optional<bool> flag) {
 }
 
 std::optional<std::int64_t> Remaining(const TTrackFacts& f) {
-  if (!f.PositionMs || !f.LengthMs) return std::nullopt;
-  return std::max<std::int64_t>(0, std::int64_t{*f.LengthMs} - *f.PositionMs);
+  const std::optional<std::int32_t> length = f.LengthMs ? f.LengthMs : f.Player.LengthMs;
+  if (!f.PositionMs || !length) return std::nullopt;
+  return std::max<std::int64_t>(0, std::int64_t{*length} - *f.PositionMs);
 }
 
 // Times are values of ms; in a template they read as clock times, except the ms fields.
@@ -79,45 +91,46 @@ TValue ValueOf(const TTrackFacts& f, TField field) {
   if (IsTrackField(field) && f.File.empty()) return {};
   switch (field) {
     case TField::Title: {
-      const std::string tagged = TagText(f, &tags::TTrackTags::Title);
-      if (!tagged.empty()) return TextValue(tagged);
-      if (!f.PlayerTitle.empty()) return TextValue(f.PlayerTitle);
-      return TextValue(FileStem(f.File));
+      const std::string title = TagText(f, &tags::TTrackTags::Title, &TPlayerTrack::Title);
+      return TextValue(title.empty() ? FileStem(f.File) : title);
     }
-    case TField::Artist: return TextValue(TagText(f, &tags::TTrackTags::Artist));
-    case TField::Album: return TextValue(TagText(f, &tags::TTrackTags::Album));
-    case TField::AlbumArtist: return TextValue(TagText(f, &tags::TTrackTags::AlbumArtist));
-    case TField::Year: return TextValue(TagText(f, &tags::TTrackTags::Year));
-    case TField::Track: return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Track)));
+    case TField::Artist: return TextValue(TagText(f, &tags::TTrackTags::Artist, &TPlayerTrack::Artist));
+    case TField::Album: return TextValue(TagText(f, &tags::TTrackTags::Album, &TPlayerTrack::Album));
+    case TField::AlbumArtist:
+      return TextValue(TagText(f, &tags::TTrackTags::AlbumArtist, &TPlayerTrack::AlbumArtist));
+    case TField::Year: return TextValue(TagText(f, &tags::TTrackTags::Year, &TPlayerTrack::Year));
+    case TField::Track:
+      return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Track, &TPlayerTrack::Track)));
     case TField::TrackTotal:
       return IntValue(Positive(TagNumber(f, &tags::TTrackTags::TrackTotal)));
-    case TField::Disc: return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Disc)));
-    case TField::Genre: return TextValue(TagText(f, &tags::TTrackTags::Genre));
-    case TField::Comment: return TextValue(TagText(f, &tags::TTrackTags::Comment));
-    case TField::Composer: return TextValue(TagText(f, &tags::TTrackTags::Composer));
+    case TField::Disc:
+      return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Disc, &TPlayerTrack::Disc)));
+    case TField::Genre: return TextValue(TagText(f, &tags::TTrackTags::Genre, &TPlayerTrack::Genre));
+    case TField::Comment:
+      return TextValue(TagText(f, &tags::TTrackTags::Comment, &TPlayerTrack::Comment));
+    case TField::Composer:
+      return TextValue(TagText(f, &tags::TTrackTags::Composer, &TPlayerTrack::Composer));
     case TField::File: return TextValue(f.File);
     case TField::FileName: return TextValue(FileNameOf(f.File));
-    case TField::Format: return TextValue(TagText(f, &tags::TTrackTags::Format));
-    case TField::Status: return TextValue(f.Status);
+    case TField::Format: return TextValue(FileTagText(f, &tags::TTrackTags::Format));
+    case TField::Status: return TextValue(StatusWord(f.Status));
     case TField::Position:
-    case TField::PositionMs:
-      return IntValue(f.PositionMs ? std::optional<std::int64_t>(*f.PositionMs) : std::nullopt);
+    case TField::PositionMs: return IntValue(Optional(f.PositionMs));
     case TField::Length:
-    case TField::LengthMs:
-      return IntValue(f.LengthMs ? std::optional<std::int64_t>(*f.LengthMs) : std::nullopt);
+    case TField::LengthMs: return IntValue(Optional(f.LengthMs ? f.LengthMs : f.Player.LengthMs));
     case TField::Remaining: return IntValue(Remaining(f));
-    case TField::Bitrate: return IntValue(Positive(f.Bitrate));
-    case TField::SampleRate: return IntValue(Positive(f.SampleRate));
-    case TField::Channels: return IntValue(Positive(f.Channels));
-    case TField::Volume:
-      return IntValue(f.Volume >= 0 ? std::optional<std::int64_t>(f.Volume) : std::nullopt);
+    case TField::Bitrate: return IntValue(Optional(f.Figures.BitrateKbps));
+    case TField::SampleRate: return IntValue(Optional(f.Figures.SampleRateHz));
+    case TField::Channels: return IntValue(Optional(f.Figures.Channels));
+    case TField::Volume: return IntValue(Optional(f.Volume));
     case TField::Shuffle: return FlagValue(f.Shuffle);
     case TField::Repeat: return FlagValue(f.Repeat);
     case TField::PlaylistPos:
-      return IntValue(f.PlaylistPos >= 0 && f.PlaylistPos < f.PlaylistLength
-                          ? std::optional<std::int64_t>(f.PlaylistPos + 1)
+      return IntValue(f.PlaylistPos && f.PlaylistLength && *f.PlaylistPos >= 0 &&
+                              *f.PlaylistPos < *f.PlaylistLength
+                          ? std::optional<std::int64_t>(*f.PlaylistPos + 1)
                           : std::nullopt);
-    case TField::PlaylistLength: return IntValue(std::int64_t{f.PlaylistLength});
+    case TField::PlaylistLength: return IntValue(Optional(f.PlaylistLength));
   }
   return {};
 }
@@ -185,52 +198,39 @@ const std::optional<tags::TTrackTags>& TTagCache::For(const std::string& file) {
   return Tags_;
 }
 
-std::string CurrentFile(TWinampApi& player, std::int32_t position) {
-  if (std::optional<std::string> playing = player.GetPlayingFile()) {
-    if (!playing->empty()) return *playing;
-  }
-  if (player.IsGone()) return std::string();
-  if (std::optional<std::string> entry = player.GetPlaylistFile(position)) return *entry;
-  if (player.IsGone()) return std::string();
-  TPlaylist dump;
-  player.GetPlaylist(dump);
-  return position >= 0 && position < dump.Count() ? AnsiToUtf8(dump.Get(position))
-                                                  : std::string();
-}
-
-TTrackFacts GatherFacts(TWinampApi& player, const TFactNeeds& needs, TTagCache& tags) {
+TTrackFacts GatherFacts(TPlayer& player, const TFactNeeds& needs, TTagCache& tags) {
   TTrackFacts f;
-  f.Status = player.GetStatus();
-  if (needs.Track || needs.Playlist) {
-    f.PlaylistLength = player.GetPlaylistLength();
-    f.PlaylistPos = player.GetPlaylistPos();
+  f.Status = player.Status();
+  const bool playlist = player.Offers(TFeature::Playlist);
+  if ((needs.Track || needs.Playlist) && playlist) {
+    f.PlaylistLength = player.PlaylistLength();
+    f.PlaylistPos = player.PlaylistPosition();
   }
-  if (needs.Track && f.PlaylistLength > 0) {
-    f.File = CurrentFile(player, f.PlaylistPos);
+  if (needs.Track && (!playlist || f.PlaylistLength.value_or(0) > 0)) {
+    f.File = player.CurrentFile();
     f.Tags = tags.For(f.File);
-    if (!f.Tags || f.Tags->Title.empty()) {
-      std::optional<std::string> title = player.GetPlayingTitle();
-      if (!title || title->empty()) title = player.GetPlaylistTitle(f.PlaylistPos);
-      f.PlayerTitle = title.value_or("");
+    // The window player names a track by its title alone: it is asked only where the file
+    // leaves the title open.
+    if (!f.Tags || f.Tags->Title.empty() || player.Offers(TFeature::TrackTexts)) {
+      f.Player = player.CurrentTrack();
+      if (f.File.empty()) f.File = f.Player.File;
     }
   }
   if (needs.Times) {
-    const std::int32_t position = player.GetPositionMs();
-    if (position >= 0) f.PositionMs = position;
-    const std::int32_t length = player.GetLengthMs();
-    if (length >= 0) f.LengthMs = length;
+    f.PositionMs = player.PositionMs();
+    f.LengthMs = player.LengthMs();
   }
-  if (needs.Info) {
-    f.Bitrate = player.GetInfo(kInfoBitrate);
-    f.SampleRate = player.GetSampleRateHz();
-    f.Channels = player.GetInfo(kInfoChannels);
-  }
-  if (needs.Volume) f.Volume = player.GetVolume();
+  if (needs.Info) f.Figures = player.Figures();
+  if (needs.Volume && player.Offers(TFeature::Volume)) f.Volume = player.Volume();
   if (needs.Flags) {
-    f.Shuffle = player.GetShuffle();
-    f.Repeat = player.GetRepeat();
+    if (player.Offers(TFeature::Shuffle)) f.Shuffle = player.Shuffle();
+    if (player.Offers(TFeature::Repeat)) f.Repeat = player.Repeat();
   }
   return f;
+}
+
+bool HasTrack(const TTrackFacts& facts) {
+  return !facts.File.empty() || facts.PlaylistLength.value_or(0) > 0;
 }
 
 std::string ClockTime(std::int64_t milliseconds) {

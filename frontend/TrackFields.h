@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TrackTags.h"
-#include "WinampApi.h"
+#include "Player.h"
 
 namespace jarvet {
 
@@ -22,14 +22,16 @@ enum class TField {
 const std::vector<std::string>& FieldNames();
 
 struct TTrackFacts {
-  std::string Status;  // "playing", "paused", "stopped" or "unknown"
-  std::int32_t PlaylistLength = 0;
-  std::int32_t PlaylistPos = -1;  // from 0
-  std::string File;               // UTF-8; empty with no entry
-  std::string PlayerTitle;        // the player's own title of the entry
+  TPlayStatus Status = TPlayStatus::Unknown;
+  // Absent where the player has no playlist.
+  std::optional<std::int32_t> PlaylistLength;
+  std::optional<std::int32_t> PlaylistPos;  // from 0
+  std::string File;                         // UTF-8; empty with no entry
+  TPlayerTrack Player;                      // what the player says of the track
   std::optional<tags::TTrackTags> Tags;
   std::optional<std::int32_t> PositionMs, LengthMs;
-  std::int32_t Bitrate = 0, SampleRate = 0, Channels = 0, Volume = -1;
+  TPlayerFigures Figures;
+  std::optional<std::int32_t> Volume;
   std::optional<bool> Shuffle, Repeat;
 };
 
@@ -53,11 +55,9 @@ class TTagCache {
   std::optional<tags::TTrackTags> Tags_;
 };
 
-// The current entry's file: the player's playing-file pointer, else the entry's pointer, else
-// (a player that answers neither) its playlist dump.
-std::string CurrentFile(TWinampApi& player, std::int32_t position);
-
-TTrackFacts GatherFacts(TWinampApi& player, const TFactNeeds& needs, TTagCache& tags);
+TTrackFacts GatherFacts(TPlayer& player, const TFactNeeds& needs, TTagCache& tags);
+// Whether the player has anything loaded to show.
+bool HasTrack(const TTrackFacts& facts);
 
 // The field as template text: empty when it has no value.
 std::string FieldText(const TTrackFacts& facts, TField field);

@@ -13,6 +13,7 @@
 #include "CommandLine.h"
 #include "ControlCommands.h"
 #include "support/FailureReport.h"
+#include "support/WindowPlayers.h"
 #include "support/FakePlatform.h"
 #include "FuzzSupport.h"
 #include "Jarvet.h"
@@ -151,7 +152,7 @@ TRun Run(std::string_view raw, const TScenario& s, int failWith) {
   TRun run;
   try {
     testing::TStringSink errors;
-    run.Status = RunJarvet({raw, raw}, player, sink, errors, kModuleName);
+    run.Status = RunJarvet({raw, raw}, testing::WindowPlayers(player), sink, errors, kModuleName);
     run.Errors = std::move(errors.Text);
   } catch (const TOverBudget&) {
     run.OverBudget = true;

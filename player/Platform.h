@@ -45,7 +45,4 @@ std::unique_ptr<TPlatform> CreateSystemPlatform();
 // Separates the player directory from the fixed file names behind it.
 extern const char kDirectorySeparator;
 
-// The one list file that a caller prepares for the player to load.
-extern const char kListFilePath[];
-
 }  // namespace jarvet

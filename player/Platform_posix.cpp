@@ -12,7 +12,6 @@
 namespace jarvet {
 
 const char kDirectorySeparator = '/';
-const char kListFilePath[] = "/tmp/winamp.m3u";
 
 namespace {
 

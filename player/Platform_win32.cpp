@@ -9,7 +9,6 @@
 namespace jarvet {
 
 const char kDirectorySeparator = '\\';
-const char kListFilePath[] = "C:\\winamp.m3u";
 
 namespace {
 

@@ -88,7 +88,7 @@ std::string TWinampApi::GetPosition() {
 }
 
 std::string TWinampApi::GetLength() {
-  const std::int32_t seconds = Request(1, kReqGetOutputTime);
+  const std::int32_t seconds = GetLengthSeconds();
   return LengthAsTime ? FormatTime(seconds, 1) : IntToStr(seconds);
 }
 
@@ -137,6 +137,7 @@ bool TWinampApi::GetRepeat() { return Request(0, kReqGetRepeat) != 0; }
 void TWinampApi::SetRepeat(bool on) { Request(on ? 1 : 0, kReqSetRepeat); }
 void TWinampApi::FadeOut() { Command(kCmdFadeOut); }
 std::int32_t TWinampApi::GetPositionMs() { return Request(kTimePosition, kReqGetOutputTime); }
+std::int32_t TWinampApi::GetLengthSeconds() { return Request(kTimeLength, kReqGetOutputTime); }
 std::int32_t TWinampApi::JumpToTime(std::int32_t milliseconds) {
   return Request(milliseconds, kReqJumpToTime);
 }
@@ -145,7 +146,7 @@ std::int32_t TWinampApi::GetLengthMs() {
   // A player that doesn't know the ms request answers 0 or 1 (unknown request) to it.
   const std::int32_t milliseconds = Request(kTimeLengthMs, kReqGetOutputTime);
   if (milliseconds > kUnknownRequestAnswer || milliseconds < 0) return milliseconds;
-  const std::int32_t seconds = Request(kTimeLength, kReqGetOutputTime);
+  const std::int32_t seconds = GetLengthSeconds();
   if (seconds < 0) return -1;
   return static_cast<std::int32_t>(std::min<std::int64_t>(
       std::int64_t{seconds} * kMsPerSecond, std::numeric_limits<std::int32_t>::max()));
@@ -257,18 +258,6 @@ void ParsePlaylistDump(const std::string& text, TPlaylist& list) {
     }
     p = end + 1;
   }
-}
-
-std::string PadTwo(std::int32_t number) {
-  return (number >= 0 && number <= 9 ? "0" : "") + IntToStr(number);
-}
-
-std::string FormatTime(std::int32_t value, std::int32_t divisor) {
-  const std::int64_t seconds = static_cast<std::int64_t>(value) / divisor;
-  const std::int64_t magnitude = seconds < 0 ? -seconds : seconds;
-  const auto minutes = static_cast<std::int32_t>(magnitude / 60);
-  const auto rest = static_cast<std::int32_t>(magnitude % 60);
-  return (seconds < 0 ? "-" : "") + PadTwo(minutes) + ":" + PadTwo(rest);
 }
 
 }  // namespace jarvet

@@ -58,6 +58,7 @@ class TWinampApi {
   void SetRepeat(bool on);
   void FadeOut();
   std::int32_t GetPositionMs();  // -1 when stopped
+  std::int32_t GetLengthSeconds();  // -1 when unknown
   // The track's length in ms from the player's ms answer, else from its seconds; -1 unknown.
   std::int32_t GetLengthMs();
   std::int32_t JumpToTime(std::int32_t milliseconds);  // 0 done, -1 not playing, 1 past the end
@@ -88,12 +89,6 @@ class TWinampApi {
 
   TPlatform& Platform_;
 };
-
-// "MM:SS" of value / divisor seconds; minutes are not wrapped into hours. A negative value
-// gives "-" and the text of its absolute value.
-std::string FormatTime(std::int32_t value, std::int32_t divisor);
-// Two digits at least: "07", "42", "123".
-std::string PadTwo(std::int32_t number);
 
 // The longest text read from the player's memory, in bytes.
 constexpr std::size_t kMaxPlayerTextBytes = 32 * 1024;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "File.h"
 #include "Platform.h"
 #include "support/FailureReport.h"
 #include "support/PlayerFixture.h"

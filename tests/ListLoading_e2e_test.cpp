@@ -2,6 +2,7 @@
 // started on the one fixed list file, which is gone afterwards.
 #include <gtest/gtest.h>
 
+#include "File.h"
 #include "Platform.h"
 #include "support/PlayerFixture.h"
 

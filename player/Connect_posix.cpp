@@ -1,0 +1,10 @@
+// The first parameter names the player's directory.
+#include "Connect.h"
+
+namespace jarvet {
+
+std::unique_ptr<TPlayer> ConnectPlayer(const std::string& parameter, TPlatform& platform) {
+  return ConnectWindowPlayer(parameter, platform);
+}
+
+}  // namespace jarvet
