@@ -76,10 +76,24 @@ TValue FlagValue(std::optional<bool> flag) {
   return v;
 }
 
+// The player's figure where it gives one (it knows the stream), else the one the file's
+// headers give, else what the player said.
+std::optional<std::int64_t> AudioFigure(const TTrackFacts& f, std::optional<std::int32_t> player,
+                                        std::optional<std::uint32_t> tags::TAudioProperties::*file) {
+  if (player && *player > 0) return *player;
+  if (f.Tags && f.Tags->Audio.*file) return *(f.Tags->Audio.*file);
+  return Optional(player);
+}
+
+std::optional<std::int64_t> Length(const TTrackFacts& f) {
+  return AudioFigure(f, f.LengthMs ? f.LengthMs : f.Player.LengthMs,
+                     &tags::TAudioProperties::LengthMs);
+}
+
 std::optional<std::int64_t> Remaining(const TTrackFacts& f) {
-  const std::optional<std::int32_t> length = f.LengthMs ? f.LengthMs : f.Player.LengthMs;
+  const std::optional<std::int64_t> length = Length(f);
   if (!f.PositionMs || !length) return std::nullopt;
-  return std::max<std::int64_t>(0, std::int64_t{*length} - *f.PositionMs);
+  return std::max<std::int64_t>(0, *length - *f.PositionMs);
 }
 
 // Times are values of ms; in a template they read as clock times, except the ms fields.
@@ -117,11 +131,14 @@ TValue ValueOf(const TTrackFacts& f, TField field) {
     case TField::Position:
     case TField::PositionMs: return IntValue(Optional(f.PositionMs));
     case TField::Length:
-    case TField::LengthMs: return IntValue(Optional(f.LengthMs ? f.LengthMs : f.Player.LengthMs));
+    case TField::LengthMs: return IntValue(Length(f));
     case TField::Remaining: return IntValue(Remaining(f));
-    case TField::Bitrate: return IntValue(Optional(f.Figures.BitrateKbps));
-    case TField::SampleRate: return IntValue(Optional(f.Figures.SampleRateHz));
-    case TField::Channels: return IntValue(Optional(f.Figures.Channels));
+    case TField::Bitrate:
+      return IntValue(AudioFigure(f, f.Figures.BitrateKbps, &tags::TAudioProperties::Bitrate));
+    case TField::SampleRate:
+      return IntValue(AudioFigure(f, f.Figures.SampleRateHz, &tags::TAudioProperties::SampleRate));
+    case TField::Channels:
+      return IntValue(AudioFigure(f, f.Figures.Channels, &tags::TAudioProperties::Channels));
     case TField::Volume: return IntValue(Optional(f.Volume));
     case TField::Shuffle: return FlagValue(f.Shuffle);
     case TField::Repeat: return FlagValue(f.Repeat);
@@ -176,9 +193,14 @@ TFactNeeds NeedsOf(const std::vector<std::size_t>& fields) {
     if (IsTrackField(field)) needs.Track = true;
     switch (field) {
       case TField::Status: needs.Status = true; break;
-      case TField::Position: case TField::Length: case TField::Remaining:
-      case TField::PositionMs: case TField::LengthMs: needs.Times = true; break;
-      case TField::Bitrate: case TField::SampleRate: case TField::Channels: needs.Info = true; break;
+      case TField::Position: case TField::PositionMs: needs.Times = true; break;
+      // The file's headers fill what the player does not give.
+      case TField::Length: case TField::Remaining: case TField::LengthMs:
+        needs.Times = needs.Track = true;
+        break;
+      case TField::Bitrate: case TField::SampleRate: case TField::Channels:
+        needs.Info = needs.Track = true;
+        break;
       case TField::Volume: needs.Volume = true; break;
       case TField::Shuffle: case TField::Repeat: needs.Flags = true; break;
       case TField::PlaylistPos: case TField::PlaylistLength: needs.Playlist = true; break;

@@ -99,9 +99,9 @@ TTrackTags ReadTrackTags(TByteSource& source) {
   return tags;
 }
 
-std::optional<TTrackTags> ReadTrackTags(const std::string& fileName) {
+std::optional<TTrackTags> ReadTrackTags(const std::string& fileName, TNameEncoding encoding) {
   TFileSource source;
-  if (!source.Open(fileName)) return std::nullopt;
+  if (!source.Open(fileName, encoding)) return std::nullopt;
   return ReadTrackTags(source);
 }
 

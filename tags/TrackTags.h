@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "File.h"
+
 namespace jarvet::tags {
 
 class TByteSource;
@@ -55,8 +57,9 @@ struct TTrackTags {
   TAudioProperties Audio;
 };
 
-// fileName is UTF-8. Empty when the file cannot be opened. Never throws.
-std::optional<TTrackTags> ReadTrackTags(const std::string& fileName);
+// Empty when the file cannot be opened. Never throws.
+std::optional<TTrackTags> ReadTrackTags(const std::string& fileName,
+                                        TNameEncoding encoding = TNameEncoding::Utf8);
 TTrackTags ReadTrackTags(TByteSource& source);
 
 }  // namespace jarvet::tags
