@@ -26,10 +26,12 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::chrono::milliseconds kLoadWait{100};
 
 // The list file is gone once the player has been started on it; the player gets a moment to
-// load it before it is asked for its length.
-void LoadListFile(TCommandContext& c, bool replace) {
-  c.Player.LoadListFile(kListFilePath, replace);
+// load it before it is asked for its length. Answers how many entries the player took, where
+// it counted them itself.
+std::optional<std::int32_t> LoadListFile(TCommandContext& c, bool replace) {
+  const std::optional<std::int32_t> loaded = c.Player.LoadListFile(kListFilePath, replace);
   std::remove(kListFilePath);
+  return loaded;
 }
 
 void WaitForPlayer() { std::this_thread::sleep_for(kLoadWait); }
@@ -99,9 +101,9 @@ void Play(TCommandContext& c) {
     c.Player.Play();
   } else {
     NeedFeature(c, TFeature::Open);
-    LoadListFile(c, true);
+    const std::optional<std::int32_t> loaded = LoadListFile(c, true);
     WaitForPlayer();
-    WriteAddingLine(c, c.Player.PlaylistLength());
+    WriteAddingLine(c, loaded ? *loaded : c.Player.PlaylistLength());
   }
   c.Out.WriteLine("Playing...");
 }
@@ -110,9 +112,9 @@ void Enqueue(TCommandContext& c) {
   if (c.ArgText.empty()) return;
   NeedFeature(c, TFeature::Playlist);
   const std::int64_t before = c.Player.PlaylistLength();
-  LoadListFile(c, false);
+  const std::optional<std::int32_t> loaded = LoadListFile(c, false);
   WaitForPlayer();
-  WriteAddingLine(c, c.Player.PlaylistLength() - before);
+  WriteAddingLine(c, loaded ? *loaded : c.Player.PlaylistLength() - before);
 }
 
 void Stop(TCommandContext& c) {
@@ -123,9 +125,7 @@ void Stop(TCommandContext& c) {
 
 void Pause(TCommandContext& c) {
   NeedFeature(c, TFeature::Control);
-  c.Player.TogglePause();
-  c.Out.WriteLine(c.Player.Status() == TPlayStatus::Paused ? "Playback paused"
-                                                           : "Playback resumed");
+  c.Out.WriteLine(c.Player.TogglePause() ? "Playback paused" : "Playback resumed");
 }
 
 void Prev(TCommandContext& c) {

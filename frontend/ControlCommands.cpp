@@ -132,12 +132,13 @@ void Toggle(TCommandContext& c) {
   NeedPlayer(c);
   NeedFeature(c, TFeature::Control);
   // Play unpauses; pause would do nothing while stopped.
+  TPlayStatus status = TPlayStatus::Unknown;
   if (c.Player.Status() == TPlayStatus::Stopped) {
     c.Player.Play();
+    status = c.Player.Status();
   } else {
-    c.Player.TogglePause();
+    status = c.Player.TogglePause() ? TPlayStatus::Paused : TPlayStatus::Playing;
   }
-  const TPlayStatus status = c.Player.Status();
   NeedAnswers(c);
   WriteValue(c, StatusWord(status));
 }
@@ -240,10 +241,10 @@ void Add(TCommandContext& c) {
   NeedPlayer(c);
   NeedFeature(c, TFeature::Playlist);
   const std::int32_t before = c.Player.PlaylistLength();
-  c.Player.Add(files);
-  const std::int32_t after = c.Player.PlaylistLength();
+  const std::optional<std::int32_t> added = c.Player.Add(files);
+  const std::int64_t gained = added ? *added : std::int64_t{c.Player.PlaylistLength()} - before;
   NeedAnswers(c);
-  WriteValue(c, IntToStr(std::int64_t{after} - before));
+  WriteValue(c, IntToStr(gained));
 }
 
 void Open(TCommandContext& c) {
@@ -251,7 +252,10 @@ void Open(TCommandContext& c) {
   NeedPlayer(c);
   NeedFeature(c, TFeature::Open);
   c.Player.Open(files);
-  const std::int32_t length = c.Player.PlaylistLength();
+  // A player without a playlist holds what it was given.
+  const std::int64_t length = c.Player.Offers(TFeature::Playlist)
+                                  ? std::int64_t{c.Player.PlaylistLength()}
+                                  : static_cast<std::int64_t>(files.size());
   NeedAnswers(c);
   WriteValue(c, IntToStr(length));
 }

@@ -54,7 +54,7 @@ void ReportNowPlaying(TCommandContext& c) {
   const TPlaylist playlist = c.Player.ListedFiles();
 
   TID3v2 tag2;
-  const std::string file2 = playlist.Get(c.Player.PlaylistPosition());
+  const std::string file2 = playlist.Get(c.Player.ListedPosition());
   tag2.Load(file2);
   if (tag2.TagFound) {
     if (tag2.Title.empty()) return;
@@ -63,7 +63,7 @@ void ReportNowPlaying(TCommandContext& c) {
   }
   // The position is asked again: the track may have changed meanwhile.
   TID3v1 tag1;
-  const std::string file1 = playlist.Get(c.Player.PlaylistPosition());
+  const std::string file1 = playlist.Get(c.Player.ListedPosition());
   tag1.Load(file1);
   if (!tag1.TagFound) return;
   WriteLine(c, file1, tag1.Track, tag1.Title, "(", Suffix(tag1.Artist, tag1.Album, tag1.Year));

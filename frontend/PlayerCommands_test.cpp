@@ -103,13 +103,13 @@ TEST(PlayerCommands, AFeatureThePlayerLacksEndsTheRunWithFive) {
       {"j p LIST", TFeature::Playlist, "a playlist"},
       {"j p ADD http://radio.example/a.mp3", TFeature::Playlist, "a playlist"},
       {"j p CLOSE", TFeature::Close, "closing"},
-      {"j p PLAY", TFeature::Control, "control"},
-      {"j p STOP", TFeature::Control, "control"},
-      {"j p PAUSE", TFeature::Control, "control"},
-      {"j p NEXT", TFeature::Control, "control"},
-      {"j p PREV", TFeature::Control, "control"},
-      {"j p TOGGLE", TFeature::Control, "control"},
-      {"j p FADEOUT", TFeature::Control, "control"},
+      {"j p PLAY", TFeature::Control, "playback control"},
+      {"j p STOP", TFeature::Control, "playback control"},
+      {"j p PAUSE", TFeature::Control, "playback control"},
+      {"j p NEXT", TFeature::Control, "playback control"},
+      {"j p PREV", TFeature::Control, "playback control"},
+      {"j p TOGGLE", TFeature::Control, "playback control"},
+      {"j p FADEOUT", TFeature::Control, "playback control"},
       {"j p PLAY \"d\" *.mp3", TFeature::Open, "opening files"},
       {"j p OPEN http://radio.example/a.mp3", TFeature::Open, "opening files"},
       {"j p FF", TFeature::Seek, "seeking"},
@@ -149,7 +149,7 @@ TEST(PlayerCommands, APlayerThatStopsAnsweringLeavesNoLine) {
     const char* Raw;
     const char* FailingCall;
   } cases[] = {
-      {"j p NEXT", "Next"},          {"j p PAUSE", "Status"},   {"j p VERSION", "VersionText"},
+      {"j p NEXT", "Next"},          {"j p PAUSE", "TogglePause"},   {"j p VERSION", "VersionText"},
       {"j p SKIPTO 2", "Play"},      {"j p FF 30", "StepBy"},   {"j p INFO", "ListedFiles"},
       {"j p STATUS", "Status"},      {"j p LIST", "Entries"},   {"j p JSON", "Volume"},
       {"j p NOW {title}", "CurrentFile"},
@@ -222,6 +222,32 @@ TEST(PlayerCommands, TheFileGivesTheFiguresThePlayerDoesNot) {
   EXPECT_EQ(RunOn(kFigures, player).Output, "320 48000 6 5:00 300000\r\n");
   EXPECT_EQ(RunOn("j p INFO", player).Output,
             "Winamp now playing: 0. Song (01:00/05:00) @ 320 kbps by A.\r\n");
+}
+
+// A player whose playlist lags behind its own calls (an MPRIS track list) counts what it added
+// itself; a player without a playlist holds what OPEN gave it.
+TEST(PlayerCommands, CountsOfAddedEntriesFromThePlayersOwnCalls) {
+  TFakePlayer player;
+  player.CountsItself = true;
+  player.ListEntries = 7;
+  const struct {
+    const char* Raw;
+    const char* Output;
+  } cases[] = {
+      {"j p ADD http://a.example/1 http://a.example/2", "2\r\n"},
+      {"j p ENQUEUE \"C:\\Music\" *.mp3",
+       "Adding 7 file(s) in \"C:\\\\Music\" matching \"*.mp3\" to playlist...\r\n"},
+      {"j p PLAY \"d\" x", "Adding 7 file(s) in \"d\" matching \"x\" to playlist...\r\nPlaying...\r\n"},
+  };
+  for (const auto& c : cases) {
+    const TResult result = RunOn(c.Raw, player);
+    EXPECT_EQ(result.Status, 0) << c.Raw << result.Errors;
+    EXPECT_EQ(result.Output, c.Output) << c.Raw;
+  }
+  TFakePlayer noList;
+  noList.Lacks = {TFeature::Playlist};
+  const TResult opened = RunOn("j p OPEN http://a.example/1 http://a.example/2 http://a.example/3", noList);
+  EXPECT_EQ(opened.Output, "3\r\n") << opened.Errors;
 }
 
 // A player that tells of its changes is asked nothing more while nothing changes; the shown

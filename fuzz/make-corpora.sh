@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 data="$here/../tests/data"
 out=${1:?usage: make-corpora.sh OUTDIR}
-mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_tracktags,fuzz_playlist,fuzz_frontend,fuzz_template}
+mkdir -p "$out"/{fuzz_id3v2,fuzz_id3v1,fuzz_tracktags,fuzz_playlist,fuzz_frontend,fuzz_template,fuzz_mpris}
 
 cp "$data"/id3v2/*.mp3 "$data"/id3v1/*.mp3 "$out/fuzz_id3v2/"
 cp "$data"/id3v1/*.mp3 "$data"/id3v2/v23-latin1-id3v2.mp3 "$out/fuzz_id3v1/"
@@ -54,4 +54,13 @@ for text in '[{artist} - ]{title}' '{title}[ - {artist}]' 'Now playing: {title|a
   '{{{title}}} [[x]]' '[{album}[ ({year})] ]!'; do
   n=$((n + 1))
   printf '%s' "$text" >"$out/fuzz_template/seed-$n"
+done
+
+# MPRIS metadata: a key byte, a kind byte (0 text, 1 integer, 2 double, 3 flag, 4 list), a value.
+n=0
+for entry in '\x01\x00file:///music/Caf%C3%A9.mp3\n\x02\x00Title\n\x03\x04A\x1eB' \
+  '\x0d\x00data:image/png;base64,iVBORw0KGgo=\n\x0c\x01\x40\x42\x0f\x00\x00\x00\x00\x00' \
+  '\x09\x002007-04-29T13:56+01:00\n\x0a\x01\x03' 'file://localhost/a%20b'; do
+  n=$((n + 1))
+  printf '%b' "$entry" >"$out/fuzz_mpris/seed-$n"
 done

@@ -1,10 +1,23 @@
-// The first parameter names the player's directory.
+// A directory names a window-message player; any other word an MPRIS player on the session bus.
+#include <sys/stat.h>
+
 #include "Connect.h"
+#include "MprisPlayer.h"
 
 namespace jarvet {
 
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
 std::unique_ptr<TPlayer> ConnectPlayer(const std::string& parameter, TPlatform& platform) {
-  return ConnectWindowPlayer(parameter, platform);
+  if (IsDirectory(parameter)) return ConnectWindowPlayer(parameter, platform);
+  return ConnectMprisPlayer(parameter);
 }
 
 }  // namespace jarvet

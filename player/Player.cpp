@@ -15,7 +15,7 @@ const char* StatusWord(TPlayStatus status) {
 
 const char* FeatureName(TFeature feature) {
   switch (feature) {
-    case TFeature::Control: return "control";
+    case TFeature::Control: return "playback control";
     case TFeature::Seek: return "seeking";
     case TFeature::Volume: return "volume";
     case TFeature::Shuffle: return "shuffle";

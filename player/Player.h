@@ -81,7 +81,9 @@ class TPlayer {
 
   virtual void Play() = 0;
   virtual void Stop() = 0;
-  virtual void TogglePause() = 0;  // pauses, or resumes when paused
+  // Pauses, or resumes when paused; answers whether it is paused now (a player that tells its
+  // status late answers from the status before).
+  virtual bool TogglePause() = 0;
   virtual void Next() = 0;
   virtual void Previous() = 0;
   virtual void FadeOut() = 0;  // fades out where the player can, and stops
@@ -110,14 +112,19 @@ class TPlayer {
   virtual void GoTo(std::int32_t index) = 0;
   virtual void ClearPlaylist() = 0;
   virtual std::vector<TEntry> Entries() = 0;
-  virtual void Add(const std::vector<std::string>& files) = 0;
+  // Appends the files. Answers how many entries were added where the player counts them by its
+  // own calls; none where its playlist's length tells (ask it before and after).
+  virtual std::optional<std::int32_t> Add(const std::vector<std::string>& files) = 0;
   // Replaces the playlist with the files and plays the first.
   virtual void Open(const std::vector<std::string>& files) = 0;
   // PLAY and ENQUEUE with a folder and pattern: the list file prepared at path is loaded,
-  // replacing the playlist (and playing) or appended to it.
-  virtual void LoadListFile(const std::string& path, bool replace) = 0;
-  // The playlist as INFO has always read it, raising EInOutError where it cannot be read.
+  // replacing the playlist (and playing) or appended to it. Answers how many entries it handed
+  // over where it read the list itself; none where the playlist's length tells.
+  virtual std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) = 0;
+  // INFO's playlist and the current entry's index in it: the playlist as INFO has always read
+  // it (raising EInOutError where it cannot be read), or a player's current file alone at 0.
   virtual TPlaylist ListedFiles() = 0;
+  virtual std::int32_t ListedPosition() = 0;
 
   // The current track's file or URL, empty when nothing is loaded; the cheapest question about
   // the track.
@@ -126,8 +133,6 @@ class TPlayer {
   // questions, so ask it where the file's own tags leave something open.
   virtual TPlayerTrack CurrentTrack() = 0;
   virtual TPlayerFigures Figures() = 0;
-  // INFO's playlist, position and figures. ListedFiles raises EInOutError where the list
-  // cannot be read; a player without a playlist lists its current file at position 0.
   virtual TInfoFigures InfoFigures() = 0;
 
   // Waits up to timeoutMs for something to change; true when something may have. A player that

@@ -88,8 +88,14 @@ std::vector<TEntry> TWinampPlayer::Entries() {
   return entries;
 }
 
-void TWinampPlayer::Add(const std::vector<std::string>& files) {
+bool TWinampPlayer::TogglePause() {
+  Api_.Pause();
+  return Status() == TPlayStatus::Paused;
+}
+
+std::optional<std::int32_t> TWinampPlayer::Add(const std::vector<std::string>& files) {
   for (const std::string& file : files) Api_.EnqueueFile(file);
+  return std::nullopt;
 }
 
 void TWinampPlayer::Open(const std::vector<std::string>& files) {
@@ -99,12 +105,13 @@ void TWinampPlayer::Open(const std::vector<std::string>& files) {
   Api_.Play();
 }
 
-void TWinampPlayer::LoadListFile(const std::string& path, bool replace) {
+std::optional<std::int32_t> TWinampPlayer::LoadListFile(const std::string& path, bool replace) {
   if (replace) {
     Api_.OpenFile(path);
   } else {
     Api_.AddFile(path);
   }
+  return std::nullopt;
 }
 
 TPlaylist TWinampPlayer::ListedFiles() {

@@ -21,7 +21,7 @@ class TWinampPlayer : public TPlayer {
 
   void Play() override { Api_.Play(); }
   void Stop() override { Api_.Stop(); }
-  void TogglePause() override { Api_.Pause(); }
+  bool TogglePause() override;
   void Next() override { Api_.NextTrack(); }
   void Previous() override { Api_.PrevTrack(); }
   void FadeOut() override { Api_.FadeOut(); }
@@ -46,10 +46,11 @@ class TWinampPlayer : public TPlayer {
   void GoTo(std::int32_t index) override { Api_.SetPlaylistPos(index); }
   void ClearPlaylist() override { Api_.ClearPlaylist(); }
   std::vector<TEntry> Entries() override;
-  void Add(const std::vector<std::string>& files) override;
+  std::optional<std::int32_t> Add(const std::vector<std::string>& files) override;
   void Open(const std::vector<std::string>& files) override;
-  void LoadListFile(const std::string& path, bool replace) override;
+  std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
+  std::int32_t ListedPosition() override { return Api_.GetPlaylistPos(); }
 
   std::string CurrentFile() override;
   TPlayerTrack CurrentTrack() override;

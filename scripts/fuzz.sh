@@ -23,7 +23,7 @@ done
 shift $((OPTIND - 1))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_id3v2 fuzz_id3v1 fuzz_tracktags fuzz_playlist fuzz_frontend
-  fuzz_template)
+  fuzz_template fuzz_mpris)
 
 scripts/setup.sh clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null

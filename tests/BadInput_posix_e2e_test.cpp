@@ -217,9 +217,10 @@ TEST_F(BadInputPosixTest, EnormousCommandLines) {
   const TRun word = RunJarvet({Dir, std::string(100000, 'F'), "10"});
   EXPECT_EQ(word.Status, 0);
   EXPECT_EQ(word.Output, "");
+  // Not a directory: the name of an MPRIS player, which no player has.
   const TRun directory = RunJarvet({Dir + "/" + std::string(100000, 'd'), "INFO"});
-  EXPECT_EQ(directory.Status, 1);
-  EXPECT_TRUE(IsFailureReport(directory.Output, "EInOutError", "Invalid filename\\.", "jarvet")) << directory.Output.substr(0, 200);
+  EXPECT_EQ(directory.Status, 3);
+  EXPECT_EQ(directory.Output, "");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // messages the player received.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/PlayerFixture.h"
 
 namespace jarvet::testing {
@@ -113,13 +115,16 @@ TEST_F(CommandsTest, BannerAndArgumentText) {
   }
   StartWithFourTracks();
   // A player directory with the command word's letters in it, the word typed in lower case.
+  // (Elsewhere than on Windows, only an existing directory names a window-message player.)
+  std::filesystem::create_directories(std::filesystem::u8path(Dir + "/Stuff"));
+  std::filesystem::create_directories(std::filesystem::u8path(Dir + "/my player"));
   const std::size_t before = Journal().size();
   const TProcessResult result = RunProcess(JARVET_PROGRAM, {Dir + "/Stuff", "ff", "10"});
   EXPECT_EQ(result.Output, "Fast forwarding 10 s\r\n");
   EXPECT_EQ(Journal().size(), before + 2);
   // A parameter with a blank is quoted on the command line, and the quotes stay in the argument.
   EXPECT_EQ(RunProcess(JARVET_PROGRAM, {Dir, "SEEK", "1:30", " "}).Output, "");
-  EXPECT_EQ(RunProcess(JARVET_PROGRAM, {"/my player", "SEEK", "1:30"}).Output,
+  EXPECT_EQ(RunProcess(JARVET_PROGRAM, {Dir + "/my player", "SEEK", "1:30"}).Output,
             "Seeking to 1:30 s\r\n");
 }
 

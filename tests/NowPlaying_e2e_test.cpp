@@ -92,8 +92,14 @@ TEST_F(NowPlayingTest, UnreadableDumpIsReported) {
   EXPECT_EQ(noDump.Status, 1);
   EXPECT_TRUE(IsFailureReport(noDump.Output, "EInOutError", "File not found\\.")) << noDump.Output;
   const TProcessResult noDir = RunProcess(JARVET_PROGRAM, {Dir + "/missing", "INFO"});
+#ifdef _WIN32
   EXPECT_EQ(noDir.Status, 1);
   EXPECT_TRUE(IsFailureReport(noDir.Output, "EInOutError", "Invalid filename\\.")) << noDir.Output;
+#else
+  // Elsewhere a name that is not a directory names an MPRIS player, and none has this name.
+  EXPECT_EQ(noDir.Status, 3);
+  EXPECT_EQ(noDir.Output, "");
+#endif
 }
 
 }  // namespace

@@ -33,6 +33,9 @@ class TFakePlayer : public TPlayer {
   std::vector<TEntry> Playlist{{"One", "/music/one.mp3"}, {"", "/music/two.mp3"}};
   std::int32_t Current = 0;
   TPlayerTrack Track;
+  // Counts what it adds by its own calls, as an MPRIS player does; a list file holds this many.
+  bool CountsItself = false;
+  std::int32_t ListEntries = 3;
   TPlayerFigures PlayerFigures;
   TInfoFigures Info{128, 245, 60000};
 
@@ -44,9 +47,10 @@ class TFakePlayer : public TPlayer {
 
   void Play() override { Call("Play"), PlayStatus = TPlayStatus::Playing; }
   void Stop() override { Call("Stop"), PlayStatus = TPlayStatus::Stopped; }
-  void TogglePause() override {
+  bool TogglePause() override {
     Call("TogglePause");
     PlayStatus = PlayStatus == TPlayStatus::Paused ? TPlayStatus::Playing : TPlayStatus::Paused;
+    return PlayStatus == TPlayStatus::Paused;
   }
   void Next() override { Call("Next"); }
   void Previous() override { Call("Previous"); }
@@ -80,17 +84,21 @@ class TFakePlayer : public TPlayer {
   void GoTo(std::int32_t index) override { Call("GoTo " + std::to_string(index)), Current = index; }
   void ClearPlaylist() override { Call("ClearPlaylist"), Playlist.clear(); }
   std::vector<TEntry> Entries() override { return Call("Entries"), Playlist; }
-  void Add(const std::vector<std::string>& files) override {
+  std::optional<std::int32_t> Add(const std::vector<std::string>& files) override {
     for (const std::string& file : files) Call("Add " + file), Playlist.push_back({"", file});
+    return CountsItself ? std::optional<std::int32_t>(static_cast<std::int32_t>(files.size()))
+                        : std::nullopt;
   }
   void Open(const std::vector<std::string>& files) override {
     Call("Open");
     Playlist.clear();
     for (const std::string& file : files) Playlist.push_back({"", file});
   }
-  void LoadListFile(const std::string& path, bool replace) override {
+  std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override {
     Call((replace ? "LoadListFile replace " : "LoadListFile append ") + path);
+    return CountsItself ? std::optional<std::int32_t>(ListEntries) : std::nullopt;
   }
+  std::int32_t ListedPosition() override { return Call("ListedPosition"), Current; }
   TPlaylist ListedFiles() override {
     Call("ListedFiles");
     TPlaylist list;
