@@ -50,18 +50,23 @@ static std::optional<std::int32_t> ParseHexDigits(std::string_view digits) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
-static std::optional<std::int32_t> ParseDecimalDigits(std::string_view digits, bool negative) {
+std::optional<std::uint32_t> ParseDigits(std::string_view digits) {
   if (digits.empty()) return std::nullopt;
-  const std::int64_t limit =
-      negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-               : std::numeric_limits<std::int32_t>::max();
-  std::int64_t value = 0;
+  std::uint64_t value = 0;
   for (char c : digits) {
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > limit) return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
   }
-  return static_cast<std::int32_t>(negative ? -value : value);
+  return static_cast<std::uint32_t>(value);
+}
+
+static std::optional<std::int32_t> ParseDecimalDigits(std::string_view digits, bool negative) {
+  const auto value = ParseDigits(digits);
+  const std::uint64_t limit =
+      negative ? std::uint64_t{1} << 31 : std::uint64_t{std::numeric_limits<std::int32_t>::max()};
+  if (!value || *value > limit) return std::nullopt;
+  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(*value) : *value);
 }
 
 std::optional<std::int32_t> ParseNumber(std::string_view text) {

@@ -19,6 +19,10 @@ std::string TrimControlRight(std::string_view text);
 // Equal over the whole length, ignoring the case of the letters a to z only.
 bool SameTextAscii(std::string_view a, std::string_view b);
 
+// Decimal digits and nothing else, within 32 bits; empty otherwise. The one digit rule the
+// number parsers build on.
+std::optional<std::uint32_t> ParseDigits(std::string_view digits);
+
 // Decimal with an optional sign, or hexadecimal after "$", "x", "X", "0x" or "0X"; leading
 // spaces allowed, nothing may follow. A NUL byte ends the text. Empty on any failure.
 std::optional<std::int32_t> ParseNumber(std::string_view text);

@@ -121,9 +121,12 @@ std::vector<std::string> HelpLines() {
     head.resize(std::max(head.size() + 1, kHelpIndent), ' ');
     AppendWrapped(lines, head + command.Help, kHelpIndent);
   }
-  std::string fields = "Template fields:";
-  for (const std::string& name : FieldNames()) fields += " {" + name + "}";
-  AppendWrapped(lines, fields, 2);
+  lines.emplace_back("Template fields, and JSON's keys:");
+  for (const auto& [name, help] : FieldHelp()) {
+    std::string head = "  {" + name + "}";
+    head.resize(std::max(head.size() + 1, kHelpIndent), ' ');
+    AppendWrapped(lines, head + help, kHelpIndent);
+  }
   AppendWrapped(lines,
                 "{a|b} the first that is not empty; [ ... ] left out when a field in it is "
                 "empty; {{ }} [[ ]] the characters themselves.",

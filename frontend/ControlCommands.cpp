@@ -25,15 +25,10 @@ constexpr std::int32_t kSecondsPerMinute = 60;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more can only be a mistake
 
 bool AllDigits(std::string_view text) {
-  return !text.empty() && text.size() <= kMaxNumberDigits &&
-         std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+  return text.size() <= kMaxNumberDigits && ParseDigits(text);
 }
 
-std::int64_t Digits(std::string_view text) {
-  std::int64_t value = 0;
-  for (char ch : text) value = value * 10 + (ch - '0');
-  return value;
-}
+std::int64_t Digits(std::string_view text) { return ParseDigits(text).value_or(0); }
 
 
 }  // namespace

@@ -42,7 +42,7 @@ std::unique_ptr<TTemplate> ParseTemplate(std::string text) {
 }
 
 std::string Fill(const TTemplate& text, const TTrackFacts& facts) {
-  return text.Render([&](std::size_t field) { return FieldText(facts, static_cast<TField>(field)); });
+  return text.Render([&](std::size_t field) { return FieldText(facts, field); });
 }
 
 // Between two polls only the cheap facts are asked again: status, the entry, the playing file

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 
+#include <fstream>
+
 #include "support/FakePlayer.h"
 #include "support/StringSink.h"
+#include "support/TagBytes.h"
+#include "support/TempDir.h"
 #include "Jarvet.h"
 
 namespace jarvet {
@@ -183,6 +187,41 @@ TEST(PlayerCommands, NowPlayingFromAPlayerWithoutAPlaylist) {
   const TResult nothing = RunOn("j p NOW", player);
   EXPECT_EQ(nothing.Status, 4);
   EXPECT_EQ(nothing.Errors, "jarvet: nothing playing\r\n");
+}
+
+// A player that gives no figures (an MPRIS player, an imitator that answers 0) leaves them to the
+// file's headers; those the player gives win, as it knows the stream.
+TEST(PlayerCommands, TheFileGivesTheFiguresThePlayerDoesNot) {
+  testing::TTempDir dir("jarvet-figures");
+  const std::string path = dir.Path() + "/cbr.mp3";
+  {
+    // 300 frames of MPEG 1 layer III at 128 kbps, 44.1 kHz, stereo: 125,100 bytes, 7819 ms.
+    std::ofstream file(path, std::ios::binary);
+    file << testing::Id3v23Tag({{"TIT2", "Song"}, {"TPE1", "A"}});
+    for (int i = 0; i < 300; ++i) {
+      file << std::string("\xFF\xFB\x90\x44", 4) << std::string(413, '\0');
+    }
+  }
+  TFakePlayer player;
+  player.Playlist = {{"", path}};
+  player.Length = 0;
+  player.Info = {0, 0, 60000};
+  const char* const kFigures = "j p NOW {bitrate} {samplerate} {channels} {length} {lengthms}";
+  EXPECT_EQ(RunOn(kFigures, player).Output, "128 44100 2 0:07 7819\r\n");
+  EXPECT_EQ(RunOn("j p INFO", player).Output,
+            "Winamp now playing: 0. Song (01:00/00:07) @ 128 kbps by A.\r\n");
+  const TResult json = RunOn("j p JSON", player);
+  EXPECT_NE(json.Output.find("\"lengthms\":7819,\"bitrate\":128,\"samplerate\":44100,"
+                             "\"channels\":2"),
+            std::string::npos)
+      << json.Output;
+
+  player.PlayerFigures = {320, 48000, 6};
+  player.Length = 300000;
+  player.Info = {320, 300, 60000};
+  EXPECT_EQ(RunOn(kFigures, player).Output, "320 48000 6 5:00 300000\r\n");
+  EXPECT_EQ(RunOn("j p INFO", player).Output,
+            "Winamp now playing: 0. Song (01:00/05:00) @ 320 kbps by A.\r\n");
 }
 
 // A player whose playlist lags behind its own calls (an MPRIS track list) counts what it added

@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::int64_t kMsPerSecond = 1000;
 
-bool IsTrackField(TField field) { return field <= TField::Format; }
-
 
 // The file's tag where it has one, else what the player says.
 std::string TagText(const TTrackFacts& f, std::string tags::TTrackTags::*member,
@@ -76,63 +74,146 @@ TValue FlagValue(std::optional<bool> flag) {
   return v;
 }
 
+// The player's figure where it gives one (it knows the stream), else the one the file's
+// headers give, else what the player said.
+std::optional<std::int64_t> AudioFigure(const TTrackFacts& f, std::optional<std::int32_t> player,
+                                        std::optional<std::uint32_t> tags::TAudioProperties::*file) {
+  if (player && *player > 0) return *player;
+  if (f.Tags && f.Tags->Audio.*file) return *(f.Tags->Audio.*file);
+  return Optional(player);
+}
+
+std::optional<std::int64_t> Length(const TTrackFacts& f) {
+  return AudioFigure(f, f.LengthMs ? f.LengthMs : f.Player.LengthMs,
+                     &tags::TAudioProperties::LengthMs);
+}
+
 std::optional<std::int64_t> Remaining(const TTrackFacts& f) {
-  const std::optional<std::int32_t> length = f.LengthMs ? f.LengthMs : f.Player.LengthMs;
+  const std::optional<std::int64_t> length = Length(f);
   if (!f.PositionMs || !length) return std::nullopt;
-  return std::max<std::int64_t>(0, std::int64_t{*length} - *f.PositionMs);
+  return std::max<std::int64_t>(0, *length - *f.PositionMs);
 }
 
-// Times are values of ms; in a template they read as clock times, except the ms fields.
-bool IsClockField(TField field) {
-  return field == TField::Position || field == TField::Length || field == TField::Remaining;
+TValue TrackText(const TTrackFacts& f, std::string tags::TTrackTags::*member,
+                 std::string TPlayerTrack::*fromPlayer) {
+  return TextValue(TagText(f, member, fromPlayer));
 }
 
-TValue ValueOf(const TTrackFacts& f, TField field) {
-  if (IsTrackField(field) && f.File.empty()) return {};
-  switch (field) {
-    case TField::Title: {
-      const std::string title = TagText(f, &tags::TTrackTags::Title, &TPlayerTrack::Title);
-      return TextValue(title.empty() ? FileStem(f.File) : title);
-    }
-    case TField::Artist: return TextValue(TagText(f, &tags::TTrackTags::Artist, &TPlayerTrack::Artist));
-    case TField::Album: return TextValue(TagText(f, &tags::TTrackTags::Album, &TPlayerTrack::Album));
-    case TField::AlbumArtist:
-      return TextValue(TagText(f, &tags::TTrackTags::AlbumArtist, &TPlayerTrack::AlbumArtist));
-    case TField::Year: return TextValue(TagText(f, &tags::TTrackTags::Year, &TPlayerTrack::Year));
-    case TField::Track:
-      return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Track, &TPlayerTrack::Track)));
-    case TField::TrackTotal:
-      return IntValue(Positive(TagNumber(f, &tags::TTrackTags::TrackTotal)));
-    case TField::Disc:
-      return IntValue(Positive(TagNumber(f, &tags::TTrackTags::Disc, &TPlayerTrack::Disc)));
-    case TField::Genre: return TextValue(TagText(f, &tags::TTrackTags::Genre, &TPlayerTrack::Genre));
-    case TField::Comment:
-      return TextValue(TagText(f, &tags::TTrackTags::Comment, &TPlayerTrack::Comment));
-    case TField::Composer:
-      return TextValue(TagText(f, &tags::TTrackTags::Composer, &TPlayerTrack::Composer));
-    case TField::File: return TextValue(f.File);
-    case TField::FileName: return TextValue(FileNameOf(f.File));
-    case TField::Format: return TextValue(FileTagText(f, &tags::TTrackTags::Format));
-    case TField::Status: return TextValue(StatusWord(f.Status));
-    case TField::Position:
-    case TField::PositionMs: return IntValue(Optional(f.PositionMs));
-    case TField::Length:
-    case TField::LengthMs: return IntValue(Optional(f.LengthMs ? f.LengthMs : f.Player.LengthMs));
-    case TField::Remaining: return IntValue(Remaining(f));
-    case TField::Bitrate: return IntValue(Optional(f.Figures.BitrateKbps));
-    case TField::SampleRate: return IntValue(Optional(f.Figures.SampleRateHz));
-    case TField::Channels: return IntValue(Optional(f.Figures.Channels));
-    case TField::Volume: return IntValue(Optional(f.Volume));
-    case TField::Shuffle: return FlagValue(f.Shuffle);
-    case TField::Repeat: return FlagValue(f.Repeat);
-    case TField::PlaylistPos:
-      return IntValue(f.PlaylistPos && f.PlaylistLength && *f.PlaylistPos >= 0 &&
-                              *f.PlaylistPos < *f.PlaylistLength
-                          ? std::optional<std::int64_t>(*f.PlaylistPos + 1)
-                          : std::nullopt);
-    case TField::PlaylistLength: return IntValue(Optional(f.PlaylistLength));
-  }
-  return {};
+TValue Title(const TTrackFacts& f) {
+  const std::string title = TagText(f, &tags::TTrackTags::Title, &TPlayerTrack::Title);
+  return TextValue(title.empty() ? FileStem(f.File) : title);
+}
+
+TValue PlaylistPosition(const TTrackFacts& f) {
+  return IntValue(f.PlaylistPos && f.PlaylistLength && *f.PlaylistPos >= 0 &&
+                          *f.PlaylistPos < *f.PlaylistLength
+                      ? std::optional<std::int64_t>(*f.PlaylistPos + 1)
+                      : std::nullopt);
+}
+
+// What a field needs of the player, as bits of TFactNeeds.
+enum TNeed : unsigned {
+  kNeedTrack = 1,
+  kNeedStatus = 2,
+  kNeedTimes = 4,
+  kNeedInfo = 8,
+  kNeedVolume = 16,
+  kNeedFlags = 32,
+  kNeedPlaylist = 64,
+};
+
+// How a field's number reads in a template.
+enum class TShown { AsIs, Clock };
+
+struct TFieldInfo {
+  const char* Name;
+  TJsonType Json;
+  unsigned Needs;  // TNeed bits; the file's own fields need the track
+  const char* Help;
+  TValue (*Value)(const TTrackFacts&);
+  TShown Shown = TShown::AsIs;
+};
+
+using T = tags::TTrackTags;
+using P = TPlayerTrack;
+constexpr unsigned kTrack = kNeedTrack;
+
+// The fields in their documented order, the JSON object's key order. Length, bit rate, sample
+// rate and channels need the track too: the file's headers fill what the player does not give.
+const TFieldInfo kFields[] = {
+    {"title", TJsonType::Text, kTrack, "the title; the file's stem where there is none",
+     Title},
+    {"artist", TJsonType::Text, kTrack, "the artist",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Artist, &P::Artist); }},
+    {"album", TJsonType::Text, kTrack, "the album",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Album, &P::Album); }},
+    {"albumartist", TJsonType::Text, kTrack, "the album artist",
+     [](const TTrackFacts& f) { return TrackText(f, &T::AlbumArtist, &P::AlbumArtist); }},
+    {"year", TJsonType::Text, kTrack, "the year",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Year, &P::Year); }},
+    {"track", TJsonType::Number, kTrack, "the track number",
+     [](const TTrackFacts& f) { return IntValue(Positive(TagNumber(f, &T::Track, &P::Track))); }},
+    {"tracktotal", TJsonType::Number, kTrack, "the number of tracks",
+     [](const TTrackFacts& f) { return IntValue(Positive(TagNumber(f, &T::TrackTotal))); }},
+    {"disc", TJsonType::Number, kTrack, "the disc number",
+     [](const TTrackFacts& f) { return IntValue(Positive(TagNumber(f, &T::Disc, &P::Disc))); }},
+    {"genre", TJsonType::Text, kTrack, "the genre",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Genre, &P::Genre); }},
+    {"comment", TJsonType::Text, kTrack, "the comment",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Comment, &P::Comment); }},
+    {"composer", TJsonType::Text, kTrack, "the composer",
+     [](const TTrackFacts& f) { return TrackText(f, &T::Composer, &P::Composer); }},
+    {"file", TJsonType::Text, kTrack, "the whole path or URL",
+     [](const TTrackFacts& f) { return TextValue(f.File); }},
+    {"filename", TJsonType::Text, kTrack, "the path's last part",
+     [](const TTrackFacts& f) { return TextValue(FileNameOf(f.File)); }},
+    {"format", TJsonType::Text, kTrack, "the container: MPEG, FLAC, Ogg Vorbis, MP4, ...",
+     [](const TTrackFacts& f) { return TextValue(FileTagText(f, &T::Format)); }},
+    {"status", TJsonType::Text, kNeedStatus, "playing, paused or stopped",
+     [](const TTrackFacts& f) { return TextValue(StatusWord(f.Status)); }},
+    {"position", TJsonType::Number, kNeedTimes, "the play position, M:SS",
+     [](const TTrackFacts& f) { return IntValue(Optional(f.PositionMs)); }, TShown::Clock},
+    {"length", TJsonType::Number, kNeedTimes | kTrack, "the length, M:SS",
+     [](const TTrackFacts& f) { return IntValue(Length(f)); }, TShown::Clock},
+    {"remaining", TJsonType::Number, kNeedTimes | kTrack, "the time left, M:SS",
+     [](const TTrackFacts& f) { return IntValue(Remaining(f)); }, TShown::Clock},
+    {"positionms", TJsonType::Number, kNeedTimes, "the play position in ms",
+     [](const TTrackFacts& f) { return IntValue(Optional(f.PositionMs)); }},
+    {"lengthms", TJsonType::Number, kNeedTimes | kTrack, "the length in ms",
+     [](const TTrackFacts& f) { return IntValue(Length(f)); }},
+    {"bitrate", TJsonType::Number, kNeedInfo | kTrack, "the bit rate in kbps",
+     [](const TTrackFacts& f) {
+       return IntValue(AudioFigure(f, f.Figures.BitrateKbps, &tags::TAudioProperties::Bitrate));
+     }},
+    {"samplerate", TJsonType::Number, kNeedInfo | kTrack, "the sample rate in Hz",
+     [](const TTrackFacts& f) {
+       return IntValue(
+           AudioFigure(f, f.Figures.SampleRateHz, &tags::TAudioProperties::SampleRate));
+     }},
+    {"channels", TJsonType::Number, kNeedInfo | kTrack, "the number of channels",
+     [](const TTrackFacts& f) {
+       return IntValue(AudioFigure(f, f.Figures.Channels, &tags::TAudioProperties::Channels));
+     }},
+    {"volume", TJsonType::Number, kNeedVolume, "the volume, 0 to 255",
+     [](const TTrackFacts& f) { return IntValue(Optional(f.Volume)); }},
+    {"shuffle", TJsonType::Flag, kNeedFlags, "on or off",
+     [](const TTrackFacts& f) { return FlagValue(f.Shuffle); }},
+    {"repeat", TJsonType::Flag, kNeedFlags, "on or off",
+     [](const TTrackFacts& f) { return FlagValue(f.Repeat); }},
+    {"playlistpos", TJsonType::Number, kNeedPlaylist, "the entry's number, from 1",
+     PlaylistPosition},
+    {"playlistlength", TJsonType::Number, kNeedPlaylist, "the playlist's length",
+     [](const TTrackFacts& f) { return IntValue(Optional(f.PlaylistLength)); }},
+};
+
+// A field of the file's own (the tags, the path, the format): none without a current file.
+bool IsFileField(const TFieldInfo& field) { return field.Needs == kNeedTrack; }
+
+TValue ValueOf(const TTrackFacts& f, std::size_t index) {
+  if (index >= std::size(kFields)) return {};
+  const TFieldInfo& field = kFields[index];
+  if (IsFileField(field) && f.File.empty()) return {};
+  return field.Value(f);
 }
 
 void AppendJsonString(std::string& out, const std::string& text) {
@@ -160,31 +241,33 @@ void AppendJsonString(std::string& out, const std::string& text) {
 }  // namespace
 
 const std::vector<std::string>& FieldNames() {
-  static const std::vector<std::string> names{
-      "title",    "artist",     "album",      "albumartist", "year",        "track",
-      "tracktotal", "disc",     "genre",      "comment",     "composer",    "file",
-      "filename", "format",     "status",     "position",    "length",      "remaining",
-      "positionms", "lengthms", "bitrate",    "samplerate",  "channels",    "volume",
-      "shuffle",  "repeat",     "playlistpos", "playlistlength"};
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (const TFieldInfo& field : kFields) all.emplace_back(field.Name);
+    return all;
+  }();
   return names;
 }
 
+std::vector<std::pair<std::string, std::string>> FieldHelp() {
+  std::vector<std::pair<std::string, std::string>> help;
+  for (const TFieldInfo& field : kFields) help.emplace_back(field.Name, field.Help);
+  return help;
+}
+
 TFactNeeds NeedsOf(const std::vector<std::size_t>& fields) {
-  TFactNeeds needs;
+  unsigned bits = 0;
   for (std::size_t index : fields) {
-    const auto field = static_cast<TField>(index);
-    if (IsTrackField(field)) needs.Track = true;
-    switch (field) {
-      case TField::Status: needs.Status = true; break;
-      case TField::Position: case TField::Length: case TField::Remaining:
-      case TField::PositionMs: case TField::LengthMs: needs.Times = true; break;
-      case TField::Bitrate: case TField::SampleRate: case TField::Channels: needs.Info = true; break;
-      case TField::Volume: needs.Volume = true; break;
-      case TField::Shuffle: case TField::Repeat: needs.Flags = true; break;
-      case TField::PlaylistPos: case TField::PlaylistLength: needs.Playlist = true; break;
-      default: break;
-    }
+    if (index < std::size(kFields)) bits |= kFields[index].Needs;
   }
+  TFactNeeds needs;
+  needs.Track = bits & kNeedTrack;
+  needs.Status = bits & kNeedStatus;
+  needs.Times = bits & kNeedTimes;
+  needs.Info = bits & kNeedInfo;
+  needs.Volume = bits & kNeedVolume;
+  needs.Flags = bits & kNeedFlags;
+  needs.Playlist = bits & kNeedPlaylist;
   return needs;
 }
 
@@ -248,13 +331,14 @@ std::string ClockTime(std::int64_t milliseconds) {
   return text;
 }
 
-std::string FieldText(const TTrackFacts& facts, TField field) {
+std::string FieldText(const TTrackFacts& facts, std::size_t field) {
   const TValue value = ValueOf(facts, field);
   switch (value.Kind) {
     case TValue::None: return std::string();
     case TValue::Text: return value.String;
     case TValue::Flag: return value.Bool ? "on" : "off";
-    case TValue::Integer: return IsClockField(field) ? ClockTime(value.Int) : IntToStr(value.Int);
+    case TValue::Integer:
+      return kFields[field].Shown == TShown::Clock ? ClockTime(value.Int) : IntToStr(value.Int);
   }
   return std::string();
 }
@@ -266,12 +350,15 @@ std::string FactsJson(const TTrackFacts& facts) {
     if (i > 0) out += ',';
     AppendJsonString(out, names[i]);
     out += ':';
-    const TValue value = ValueOf(facts, static_cast<TField>(i));
-    switch (value.Kind) {
-      case TValue::None: out += "null"; break;
-      case TValue::Text: AppendJsonString(out, value.String); break;
-      case TValue::Integer: out += IntToStr(value.Int); break;
-      case TValue::Flag: out += value.Bool ? "true" : "false"; break;
+    const TValue value = ValueOf(facts, i);
+    if (value.Kind == TValue::None) {
+      out += "null";
+      continue;
+    }
+    switch (kFields[i].Json) {
+      case TJsonType::Text: AppendJsonString(out, value.String); break;
+      case TJsonType::Number: out += IntToStr(value.Int); break;
+      case TJsonType::Flag: out += value.Bool ? "true" : "false"; break;
     }
   }
   return out + "}";

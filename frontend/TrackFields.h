@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TrackTags.h"
@@ -12,14 +13,14 @@
 
 namespace jarvet {
 
-// The fields, in their documented order (the JSON object's key order).
-enum class TField {
-  Title, Artist, Album, AlbumArtist, Year, Track, TrackTotal, Disc, Genre, Comment, Composer,
-  File, FileName, Format, Status, Position, Length, Remaining, PositionMs, LengthMs, Bitrate,
-  SampleRate, Channels, Volume, Shuffle, Repeat, PlaylistPos, PlaylistLength,
-};
+// How a field's value stands in JSON; null where it has none.
+enum class TJsonType { Text, Number, Flag };
 
+// The fields' names, in their documented order (the JSON object's key order); a template's
+// field is its index here.
 const std::vector<std::string>& FieldNames();
+// Each field's name and one-line description, for HELP.
+std::vector<std::pair<std::string, std::string>> FieldHelp();
 
 struct TTrackFacts {
   TPlayStatus Status = TPlayStatus::Unknown;
@@ -60,7 +61,7 @@ TTrackFacts GatherFacts(TPlayer& player, const TFactNeeds& needs, TTagCache& tag
 bool HasTrack(const TTrackFacts& facts);
 
 // The field as template text: empty when it has no value.
-std::string FieldText(const TTrackFacts& facts, TField field);
+std::string FieldText(const TTrackFacts& facts, std::size_t field);
 // Every field as one JSON object on one line.
 std::string FactsJson(const TTrackFacts& facts);
 

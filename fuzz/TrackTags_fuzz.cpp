@@ -1,6 +1,7 @@
 // Fuzzes the track-tag readers with whole files, dispatched by content as ReadTrackTags does:
 // whatever the bytes, it returns; every text is well-formed UTF-8 within the field bound; the
-// cover lies inside the file; and the file read from disk gives the record the bytes gave.
+// cover lies inside the file; the audio figures within their bounds; and the file read from
+// disk gives the record the bytes gave.
 #include <cstdint>
 #include <string>
 
@@ -25,7 +26,9 @@ bool SameRecord(const TTrackTags& a, const TTrackTags& b) {
          a.Artist == b.Artist && a.Album == b.Album && a.AlbumArtist == b.AlbumArtist &&
          a.Year == b.Year && a.Track == b.Track && a.TrackTotal == b.TrackTotal &&
          a.Disc == b.Disc && a.Genre == b.Genre && a.Comment == b.Comment &&
-         a.Composer == b.Composer && sameCover;
+         a.Composer == b.Composer && sameCover && a.Audio.LengthMs == b.Audio.LengthMs &&
+         a.Audio.Bitrate == b.Audio.Bitrate && a.Audio.SampleRate == b.Audio.SampleRate &&
+         a.Audio.Channels == b.Audio.Channels;
 }
 
 void CheckTags(const std::uint8_t* data, std::size_t size) {
@@ -48,6 +51,14 @@ void CheckTags(const std::uint8_t* data, std::size_t size) {
     // A picture stored as it is has the size of its stored bytes.
     FUZZ_REQUIRE(cover.Encoding != tags::TCoverEncoding::Plain || cover.Size == cover.StoredSize);
   }
+  // The audio figures are absent or within their bounds, never 0.
+  const auto within = [](std::optional<std::uint32_t> value, std::uint64_t bound) {
+    return !value || (*value > 0 && *value <= bound);
+  };
+  FUZZ_REQUIRE(within(record.Audio.LengthMs, tags::kMaxLengthMs));
+  FUZZ_REQUIRE(within(record.Audio.Bitrate, tags::kMaxBitrate));
+  FUZZ_REQUIRE(within(record.Audio.SampleRate, tags::kMaxSampleRate));
+  FUZZ_REQUIRE(within(record.Audio.Channels, tags::kMaxChannels));
   // A year is at most four characters; a track at most what 32 bits hold (by its type).
   FUZZ_REQUIRE(CharacterCount(record.Year) <= 4);
 

@@ -104,7 +104,7 @@ std::int32_t TWinampApi::GetSampleRateHz() {
   return GetInfo(kInfoSampleRateKhz) * kHzPerKhz;
 }
 
-void TWinampApi::GetPlaylist(TPlaylist& list) {
+void TWinampApi::GetPlaylist(TPlaylist& list, std::vector<std::string>* titles) {
   Request(0, kReqWritePlaylist);  // the player has written its dump when this returns
   TReadOnlyFile file;
   if (!file.Open(PathInDir(kPlaylistDumpName), TShare::ReadOnly)) {
@@ -126,7 +126,7 @@ void TWinampApi::GetPlaylist(TPlaylist& list) {
     chunk = kReadChunk;
   }
   if (!file.Close()) throw EInOutError(file.LastError());
-  ParsePlaylistDump(text, list);
+  ParsePlaylistDump(text, list, titles);
 }
 
 bool TWinampApi::IsGone() const { return Platform_.IsGone(Handle); }
@@ -238,23 +238,30 @@ std::optional<std::string> ReadPlayerText(TPlatform& platform, TWindow window,
   return text;
 }
 
-void ParsePlaylistDump(const std::string& text, TPlaylist& list) {
+void ParsePlaylistDump(const std::string& text, TPlaylist& list,
+                       std::vector<std::string>* titles) {
+  constexpr std::string_view kExtInf = "#EXTINF:";
+  std::string title;  // of the next entry, from the #EXTINF line before it
   std::size_t p = 0;
   while (p < text.size() && text[p] != kCtrlZ) {
     std::size_t end = text.find('\n', p);
     if (end == std::string::npos) end = text.size();
     const std::string_view raw(text.data() + p, end - p);
-    // A comment is known by its first character once CRs are dropped: it is never copied.
-    const std::size_t first = raw.find_first_not_of('\r');
-    if (first == std::string_view::npos || raw[first] != '#') {
-      std::string line;
-      line.reserve(raw.size());
-      for (std::size_t i = 0; i < raw.size();) {
-        const std::size_t stop = std::min(raw.find('\r', i), raw.size());
-        line.append(raw, i, stop - i);
-        i = stop + 1;
-      }
+    std::string line;
+    line.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size();) {
+      const std::size_t stop = std::min(raw.find('\r', i), raw.size());
+      line.append(raw, i, stop - i);
+      i = stop + 1;
+    }
+    // A comment is known by its first character once CRs are dropped: it is never an entry.
+    if (line.empty() || line[0] != '#') {
       list.Add(std::move(line));
+      if (titles) titles->push_back(std::move(title));
+      title.clear();
+    } else if (line.compare(0, kExtInf.size(), kExtInf) == 0) {
+      const std::size_t comma = line.find(',');
+      title = comma == std::string::npos ? std::string() : line.substr(comma + 1);
     }
     p = end + 1;
   }

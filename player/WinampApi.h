@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Platform.h"
 #include "Playlist.h"
@@ -38,7 +39,8 @@ class TWinampApi {
   void VolumeUp();
   void VolumeDown();
   // Appends the player's playlist, in order; raises EInOutError when the dump can't be read.
-  void GetPlaylist(TPlaylist& list);
+  // titles, where given, gains each entry's title from the dump (empty where it has none).
+  void GetPlaylist(TPlaylist& list, std::vector<std::string>* titles = nullptr);
   void SetPlaylistPos(std::int32_t index);
   std::int32_t GetVersion();
   std::string GetStatus();  // "playing", "paused", "stopped" or "unknown"
@@ -100,7 +102,9 @@ std::optional<std::string> ReadPlayerText(TPlatform& platform, TWindow window,
                                           std::uint32_t address, bool wide);
 
 // The entries of a playlist dump, in order: lines that begin with "#" are dropped; LF ends a
-// line and every CR is dropped; a Ctrl-Z where a line would begin ends the text.
-void ParsePlaylistDump(const std::string& text, TPlaylist& list);
+// line and every CR is dropped; a Ctrl-Z where a line would begin ends the text. titles, where
+// given, gains per entry the title of an "#EXTINF:seconds,title" line before it, else "".
+void ParsePlaylistDump(const std::string& text, TPlaylist& list,
+                       std::vector<std::string>* titles = nullptr);
 
 }  // namespace jarvet

@@ -259,6 +259,24 @@ TEST(ParsePlaylistDump, LineRules) {
   EXPECT_EQ(Entries(longLine + "\n"), Strings{longLine});
 }
 
+// Each entry's title from the #EXTINF line before it; none where no such line stands there.
+TEST(ParsePlaylistDump, TitlesFromExtinfLines) {
+  const std::pair<std::string, Strings> cases[] = {
+      {"#EXTM3U\r\n#EXTINF:245,Song, with comma\r\n/m/a.mp3\r\n/m/b.mp3\r\n",
+       {"Song, with comma", ""}},
+      {"#EXTINF:1,A\r\n#EXTINF:2,B\r\n/m/a.mp3\n", {"B"}},
+      {"#EXTINF:1\n/m/a.mp3\n#EXTINF:-1,Radio\r\n#comment\nhttp://r/\n", {"", "Radio"}},
+      {"#EXTINF:1,T\r\r\n\n", {"T"}},
+  };
+  for (const auto& [text, titles] : cases) {
+    TPlaylist list;
+    Strings got;
+    ParsePlaylistDump(text, list, &got);
+    EXPECT_EQ(got, titles) << text;
+    EXPECT_EQ(static_cast<std::size_t>(list.Count()), titles.size());
+  }
+}
+
 TEST(Playlist, IndexOutsideTheListIsAFailure) {
   TPlaylist list;
   list.Add("a");

@@ -73,8 +73,11 @@ std::vector<TEntry> TWinampPlayer::Entries() {
   if (IsGone()) return entries;
   if (!first) {
     TPlaylist dump;
-    Api_.GetPlaylist(dump);
-    for (std::int64_t i = 0; i < dump.Count(); ++i) entries.push_back({"", AnsiToUtf8(dump.Get(i))});
+    std::vector<std::string> titles;
+    Api_.GetPlaylist(dump, &titles);
+    for (std::int64_t i = 0; i < dump.Count(); ++i) {
+      entries.push_back({AnsiToUtf8(titles[static_cast<std::size_t>(i)]), AnsiToUtf8(dump.Get(i))});
+    }
     return entries;
   }
   for (std::int32_t i = 0; i < count && !IsGone(); ++i) {

@@ -15,6 +15,7 @@ constexpr std::string_view kPreamble = "APETAGEX";
 constexpr std::size_t kFooterSize = 32;
 constexpr std::uint32_t kVersion1 = 1000;
 constexpr std::uint32_t kVersion2 = 2000;
+constexpr std::uint32_t kHasHeader = 1u << 31;
 constexpr std::uint32_t kHasNoFooter = 1u << 30;
 constexpr std::uint32_t kIsHeader = 1u << 29;
 constexpr std::uint32_t kItemTypeMask = 0x06;
@@ -115,6 +116,22 @@ void ReadItems(TByteSource& source, std::int64_t begin, std::int64_t end, std::u
 }
 
 }  // namespace
+
+std::int64_t TrailingTagsStart(TByteSource& source) {
+  const std::int64_t size = source.Size();
+  std::int64_t end = size;
+  if (size >= static_cast<std::int64_t>(kID3v1TrailerSize) &&
+      ReadBytes(source, size - static_cast<std::int64_t>(kID3v1TrailerSize), 3) == "TAG") {
+    end -= static_cast<std::int64_t>(kID3v1TrailerSize);
+  }
+  const auto footer = ReadFooter(source, end - static_cast<std::int64_t>(kFooterSize));
+  if (footer && !(footer->Flags & kIsHeader)) {
+    const std::int64_t length =
+        static_cast<std::int64_t>(footer->Size) + ((footer->Flags & kHasHeader) ? kFooterSize : 0);
+    end = std::max<std::int64_t>(0, end - length);
+  }
+  return end;
+}
 
 bool ReadApeTags(TByteSource& source, TTrackTags& tags) {
   const std::int64_t size = source.Size();

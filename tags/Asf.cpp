@@ -27,6 +27,13 @@ constexpr TGuid kMetadata = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
 constexpr TGuid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
                                     0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
 
+constexpr TGuid kFileProperties = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                   0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr TGuid kStreamProperties = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                                     0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr TGuid kAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
+                               0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+
 constexpr std::size_t kObjectHeaderSize = 24;           // GUID and 64-bit size
 constexpr std::size_t kHeaderObjectFieldsSize = 6;      // object count and two reserved bytes
 constexpr std::size_t kHeaderExtensionFieldsSize = 22;  // reserved GUID, reserved, data size
@@ -200,6 +207,37 @@ void ReadMetadata(TByteSource& source, const TObject& object, TAttributes& attri
   }
 }
 
+// File Properties: the play duration (100 ns units) less the preroll (ms), both behind the
+// file's id, size, creation date and packet count, and the send duration.
+void ReadFileProperties(TByteSource& source, const TObject& object, TTrackTags& tags) {
+  TRangeReader reader(source, object.DataStart + 40, object.End);
+  const std::uint64_t duration = reader.U64LE();
+  reader.Skip(8);
+  const std::uint64_t preroll = reader.U64LE();
+  if (reader.Ok()) {
+    tags.Audio.LengthMs = Figure(
+        static_cast<double>(duration) / 10000.0 - static_cast<double>(preroll), kMaxLengthMs);
+  }
+}
+
+// The first audio Stream Properties: its WAVEFORMATEX behind the stream type, error correction
+// type, time offset, two data lengths, flags and reserved bytes.
+void ReadStreamProperties(TByteSource& source, const TObject& object, TTrackTags& tags) {
+  if (tags.Audio.SampleRate) return;
+  TRangeReader reader(source, object.DataStart, object.End);
+  TGuid type{};
+  reader.Read(type.data(), type.size());
+  if (type != kAudioMedia) return;
+  reader.Skip(16 + 8 + 4 + 4 + 2 + 4 + 2);  // ... and the codec id
+  const std::uint16_t channels = reader.U16LE();
+  const std::uint32_t rate = reader.U32LE();
+  const std::uint32_t bytesPerSecond = reader.U32LE();
+  if (!reader.Ok()) return;
+  tags.Audio.Channels = Figure(channels, kMaxChannels);
+  tags.Audio.SampleRate = Figure(rate, kMaxSampleRate);
+  tags.Audio.Bitrate = Figure(bytesPerSecond * 8.0 / 1000.0, kMaxBitrate);
+}
+
 }  // namespace
 
 void ReadAsfTags(TByteSource& source, TTrackTags& tags) {
@@ -222,6 +260,10 @@ void ReadAsfTags(TByteSource& source, TTrackTags& tags) {
       title = texts[0];
       author = texts[1];
       description = texts[3];
+    } else if (object.Guid == kFileProperties) {
+      ReadFileProperties(source, object, tags);
+    } else if (object.Guid == kStreamProperties) {
+      ReadStreamProperties(source, object, tags);
     } else if (object.Guid == kExtendedContentDescription) {
       ReadExtendedContentDescription(source, object, attributes);
     } else if (object.Guid == kHeaderExtension) {

@@ -14,11 +14,11 @@ std::size_t TMemorySource::ReadAt(std::int64_t offset, void* out, std::size_t co
   return n;
 }
 
-bool TFileSource::Open(const std::string& fileName) {
+bool TFileSource::Open(const std::string& fileName, TNameEncoding encoding) {
   BytesRead_ = 0;
   BlockLength_ = 0;
   FilePosition_ = 0;
-  return File_.Open(fileName, TShare::ReadWrite, TNameEncoding::Utf8) && File_.Size(Size_);
+  return File_.Open(fileName, TShare::ReadWrite, encoding) && File_.Size(Size_);
 }
 
 std::size_t TFileSource::ReadFile(std::int64_t offset, void* out, std::size_t count) {

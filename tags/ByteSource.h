@@ -34,7 +34,7 @@ class TMemorySource : public TByteSource {
 // readers ask for headers a few bytes at a time.
 class TFileSource : public TByteSource {
  public:
-  bool Open(const std::string& fileName);  // in UTF-8
+  bool Open(const std::string& fileName, TNameEncoding encoding = TNameEncoding::Utf8);
   std::int64_t Size() const override { return Size_; }
   std::size_t ReadAt(std::int64_t offset, void* out, std::size_t count) override;
   // Bytes asked of the file so far.

@@ -2,6 +2,7 @@
 #include "CoverPicture.h"
 
 #include "ByteSource.h"
+#include "ID3v2Walker.h"
 #include "TagReaders.h"
 #include "TagText.h"
 
@@ -19,17 +20,6 @@ std::optional<std::string> StoredBytes(TByteSource& source, const TCoverLocation
   std::string bytes(static_cast<std::size_t>(cover.StoredSize), '\0');
   if (source.ReadAt(cover.Offset, bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
   return bytes;
-}
-
-// ID3v2 unsynchronisation put a zero byte behind each 0xFF.
-std::string Resynchronised(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    out += bytes[i];
-    if (bytes[i] == '\xFF' && i + 1 < bytes.size() && bytes[i + 1] == '\0') ++i;
-  }
-  return out;
 }
 
 // Base64 of a FLAC picture block: the picture follows the block's header.
@@ -65,7 +55,7 @@ std::optional<std::string> ReadCoverPicture(TByteSource& source, const TCoverLoc
     case TCoverEncoding::Unsynchronised: {
       const std::optional<std::string> bytes = StoredBytes(source, cover);
       if (!bytes) return std::nullopt;
-      return Resynchronised(*bytes);
+      return id3v2::RemoveUnsynchronisation(*bytes);
     }
     case TCoverEncoding::Base64PictureBlock:
       return FromPictureBlock(source, cover);

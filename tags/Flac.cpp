@@ -13,6 +13,8 @@ namespace {
 constexpr std::string_view kFlacMarker = "fLaC";
 constexpr std::uint8_t kLastBlock = 0x80;
 constexpr std::uint8_t kBlockTypeMask = 0x7F;
+constexpr std::uint8_t kStreamInfoBlock = 0;
+constexpr std::size_t kStreamInfoRateAt = 10;  // behind the block and frame size bounds
 constexpr std::uint8_t kVorbisCommentBlock = 4;
 constexpr std::uint8_t kPictureBlock = 6;
 constexpr std::uint8_t kInvalidBlock = 127;
@@ -42,6 +44,20 @@ void ReadBase64Picture(TSequence& sequence, std::uint64_t textLength, TTrackTags
   }
   sequence.Skip(textLength - head.size());
   if (sequence.Ok() && found) OfferCover(tags, cover);
+}
+
+// Sample rate (20 bits), channels less one (3), bits per sample less one (5), total samples (36).
+void ReadStreamInfo(TRangeReader& block, TTrackTags& tags) {
+  block.Skip(kStreamInfoRateAt);
+  const std::uint64_t packed = block.U64BE();
+  if (!block.Ok()) return;
+  const auto rate = static_cast<std::uint32_t>(packed >> 44);
+  const std::uint64_t samples = packed & 0xFFFFFFFFFull;
+  tags.Audio.SampleRate = Figure(rate, kMaxSampleRate);
+  tags.Audio.Channels = static_cast<std::uint32_t>((packed >> 41) & 7) + 1;
+  if (tags.Audio.SampleRate) {
+    tags.Audio.LengthMs = LengthOf(static_cast<double>(samples), *tags.Audio.SampleRate);
+  }
 }
 
 }  // namespace
@@ -85,6 +101,10 @@ void ReadFlacTags(TByteSource& source, std::int64_t offset, TTrackTags& tags) {
   TRangeReader reader(source, offset, source.Size());
   if (reader.Bytes(kFlacMarker.size(), kFlacMarker.size()) != kFlacMarker) return;
   bool commentRead = false;
+  // The audio follows the last block; its bytes, less an ID3v1 trailer, give the bit rate.
+  const auto fillBitrate = [&] {
+    FillBitrate(tags, TrailingTagsStart(source) - reader.FileOffset());
+  };
   for (;;) {
     const std::uint8_t flags = reader.U8();
     const std::uint32_t length = static_cast<std::uint32_t>(reader.U8()) << 16 | reader.U16BE();
@@ -92,7 +112,10 @@ void ReadFlacTags(TByteSource& source, std::int64_t offset, TTrackTags& tags) {
     if (!reader.Ok() || type == kInvalidBlock) return;
     const std::int64_t blockStart = reader.FileOffset();
     const std::int64_t blockEnd = std::min(reader.End(), blockStart + length);
-    if (type == kVorbisCommentBlock && !commentRead) {
+    if (type == kStreamInfoBlock && !tags.Audio.SampleRate) {
+      TRangeReader block(source, blockStart, blockEnd);
+      ReadStreamInfo(block, tags);
+    } else if (type == kVorbisCommentBlock && !commentRead) {
       TRangeReader block(source, blockStart, blockEnd);
       ReadVorbisComment(block, tags);
       commentRead = true;
@@ -106,7 +129,8 @@ void ReadFlacTags(TByteSource& source, std::int64_t offset, TTrackTags& tags) {
         OfferCover(tags, cover);
       }
     }
-    if ((flags & kLastBlock) || !reader.Skip(length)) return;
+    if (!reader.Skip(length)) return;
+    if (flags & kLastBlock) return fillBitrate();
   }
 }
 

@@ -1,4 +1,5 @@
-// The ID3v1 reader: trailer reading, the 1.0/1.1 test and the field cleaning.
+// The ID3v1 readers: trailer reading, its layout and the 1.0/1.1 test, the fields as INFO
+// cleans them and as the track record takes them.
 #include "ID3v1.h"
 
 #include <cstring>
@@ -6,6 +7,7 @@
 
 #include "CodePage.h"
 #include "File.h"
+#include "TagReaders.h"
 #include "Text.h"
 
 namespace jarvet {
@@ -36,10 +38,7 @@ static_assert(GenreNames[GenreCount - 1] != nullptr, "a genre name is missing");
 constexpr unsigned char kSpace = 0x20;
 
 // A NUL inside the area is part of the text; only the writer's padding at the end goes.
-std::string CleanArea(const unsigned char* trailer, std::size_t offset, std::size_t size) {
-  const std::string_view area(reinterpret_cast<const char*>(trailer) + offset, size);
-  return Windows1252ToAnsi(TrimControlRight(area));
-}
+std::string CleanArea(std::string_view area) { return Windows1252ToAnsi(TrimControlRight(area)); }
 
 }  // namespace
 
@@ -61,28 +60,69 @@ int DetectVersion(const unsigned char* trailer) {
   return hasTrack ? TID3v1::kVersion11 : TID3v1::kVersion10;
 }
 
+std::optional<TID3v1Areas> SplitTrailer(const unsigned char (&trailer)[kID3v1TrailerSize]) {
+  if (std::memcmp(trailer, kMarker, kMarkerSize) != 0) return std::nullopt;
+  const auto area = [&](std::size_t offset, std::size_t size) {
+    return std::string_view(reinterpret_cast<const char*>(trailer) + offset, size);
+  };
+  TID3v1Areas areas;
+  areas.Version11 = DetectVersion(trailer) == TID3v1::kVersion11;
+  areas.Title = area(kTitleOffset, kTextSize);
+  areas.Artist = area(kArtistOffset, kTextSize);
+  areas.Album = area(kAlbumOffset, kTextSize);
+  areas.Year = area(kYearOffset, kYearSize);
+  areas.Comment = area(kCommentOffset, areas.Version11 ? kComment11Size : kComment10Size);
+  areas.Track = areas.Version11 ? trailer[kTrackOffset] : 0;
+  areas.Genre = trailer[kGenreOffset];
+  return areas;
+}
+
 void TID3v1::Reset() { *this = TID3v1(); }
 
 bool TID3v1::Load(const std::string& fileName) {
   Reset();
   unsigned char trailer[kID3v1TrailerSize];
   if (!ReadTrailer(fileName, trailer)) return false;
-  if (std::memcmp(trailer, kMarker, kMarkerSize) != 0) return true;
-
+  const auto areas = SplitTrailer(trailer);
+  if (!areas) return true;
   TagFound = true;
-  Version = static_cast<std::uint8_t>(DetectVersion(trailer));
-  Title = CleanArea(trailer, kTitleOffset, kTextSize);
-  Artist = CleanArea(trailer, kArtistOffset, kTextSize);
-  Album = CleanArea(trailer, kAlbumOffset, kTextSize);
-  Year = CleanArea(trailer, kYearOffset, kYearSize);
-  if (Version == kVersion11) {
-    Comment = CleanArea(trailer, kCommentOffset, kComment11Size);
-    Track = trailer[kTrackOffset];
-  } else {
-    Comment = CleanArea(trailer, kCommentOffset, kComment10Size);
-  }
-  GenreIndex = trailer[kGenreOffset];
+  Version = areas->Version11 ? kVersion11 : kVersion10;
+  Title = CleanArea(areas->Title);
+  Artist = CleanArea(areas->Artist);
+  Album = CleanArea(areas->Album);
+  Year = CleanArea(areas->Year);
+  Comment = CleanArea(areas->Comment);
+  Track = areas->Track;
+  GenreIndex = areas->Genre;
   return true;
 }
+
+namespace tags {
+
+bool ReadID3v1Tags(TByteSource& source, TTrackTags& tags) {
+  const auto size = static_cast<std::int64_t>(kID3v1TrailerSize);
+  if (source.Size() < size) return false;
+  unsigned char trailer[kID3v1TrailerSize];
+  if (source.ReadAt(source.Size() - size, trailer, kID3v1TrailerSize) != kID3v1TrailerSize) {
+    return false;
+  }
+  const auto areas = SplitTrailer(trailer);
+  if (!areas) return false;
+  // The record's texts end at their first zero byte.
+  const auto text = [](std::string_view area) {
+    return Windows1252ToUtf8(TrimControlRight(area.substr(0, area.find('\0'))));
+  };
+  tags.TagFormat = areas->Version11 ? "ID3v1.1" : "ID3v1";
+  tags.Title = text(areas->Title);
+  tags.Artist = text(areas->Artist);
+  tags.Album = text(areas->Album);
+  tags.Year = text(areas->Year);
+  tags.Comment = text(areas->Comment);
+  tags.Track = areas->Track;
+  tags.Genre = GenreName(areas->Genre);
+  return true;
+}
+
+}  // namespace tags
 
 }  // namespace jarvet

@@ -1,9 +1,12 @@
-// The ID3v1 reader: the 128-byte trailer at the end of an audio file, and the genre names.
+// The ID3v1 reader: the 128-byte trailer at the end of an audio file, its layout, and the
+// genre names.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace jarvet {
 
@@ -14,6 +17,16 @@ bool ReadTrailer(const std::string& fileName, unsigned char (&buffer)[kID3v1Trai
 
 // 2 for an ID3v1.1 trailer (one that carries a track byte), 1 otherwise.
 int DetectVersion(const unsigned char* trailer);
+
+// The trailer's layout, read once for both readers: each field's area as stored, the writer's
+// padding still there. Empty when the trailer does not begin with "TAG".
+struct TID3v1Areas {
+  bool Version11 = false;
+  std::string_view Title, Artist, Album, Year, Comment;
+  std::uint8_t Track = 0;  // 0 in version 1.0
+  std::uint8_t Genre = 0;
+};
+std::optional<TID3v1Areas> SplitTrailer(const unsigned char (&trailer)[kID3v1TrailerSize]);
 
 class TID3v1 {
  public:

@@ -92,26 +92,12 @@ bool IsFrameId(std::string_view bytes) {
          });
 }
 
-std::string RemoveUnsynchronisation(std::string_view data) {
-  std::string out;
-  out.reserve(data.size());
-  bool afterFF = false;
-  for (char c : data) {
-    if (afterFF && c == '\0') {
-      afterFF = false;
-      continue;
-    }
-    out += c;
-    afterFF = Byte(c) == 0xFF;
-  }
-  return out;
-}
-
-void StoreFrame(std::string_view id, std::string_view text, TTagInfo& info) {
-  const auto& ids = info.MajorVersion > 2 ? kFrameIds4 : kFrameIds3;
-  const auto match = std::find(ids.begin(), ids.end(), id);
-  if (match == ids.end() || text.empty() || Byte(text[0]) > kUtf8) return;
-  info.FrameTexts[static_cast<std::size_t>(match - ids.begin())] = std::string(text);
+void StoreFrame(std::string_view laterId, std::string_view text, TTagInfo& info) {
+  // Version 2.2 has no recording time: INFO's year falls back on its original release year.
+  if (info.MajorVersion == 2 && laterId == "TORY") laterId = kSlotFrames[kRecordingTimeSlot];
+  const auto match = std::find(kSlotFrames.begin(), kSlotFrames.end(), laterId);
+  if (match == kSlotFrames.end() || text.empty() || Byte(text[0]) > kUtf8) return;
+  info.FrameTexts[static_cast<std::size_t>(match - kSlotFrames.begin())] = std::string(text);
 }
 
 std::string DecodeText(std::string_view raw) {

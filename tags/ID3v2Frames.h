@@ -39,7 +39,7 @@ constexpr std::uint8_t kUtf16 = 1;  // with byte-order mark
 constexpr std::uint8_t kUtf16BigEndian = 2;
 constexpr std::uint8_t kUtf8 = 3;
 
-// Slots of FrameTexts, numbered as both ID tables.
+// Slots of FrameTexts.
 enum TFrameSlot : std::size_t {
   kTitleSlot,
   kArtistSlot,
@@ -59,12 +59,11 @@ enum TFrameSlot : std::size_t {
   kOriginalAlbumSlot,
 };
 
-inline constexpr std::array<std::string_view, kFrameCount> kFrameIds4 = {
+// The frame of each slot, as versions 3 and 4 name it; version 2.2's IDs come through the one
+// table (LaterFrameId).
+inline constexpr std::array<std::string_view, kFrameCount> kSlotFrames = {
     "TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM", "TCOM",
     "TENC", "TCOP", "TLAN", "WXXX", "TDRC", "TOPE", "TIT1", "TOAL"};
-inline constexpr std::array<std::string_view, kFrameCount> kFrameIds3 = {
-    "TT2", "TP1", "TAL", "TRK", "TYE", "TCO", "COM", "TCM",
-    "TEN", "TCR", "TLA", "WXX", "TOR", "TOA", "TT1", "TOT"};
 
 // The working record of one Load: the first 10 file bytes as read, the file's length, and per
 // slot the raw 500 bytes of the last accepted frame (empty when none was).
@@ -90,11 +89,9 @@ bool IsFrameId(std::string_view bytes);
 // UTF-16 code units up to the first zero unit. A leading byte-order mark picks the order and is
 // dropped; without one, bigEndian does. A high surrogate cut off at the end is dropped.
 std::u16string Utf16Units(std::string_view data, bool bigEndian);
-// Drops the zero byte that follows each 0xFF.
-std::string RemoveUnsynchronisation(std::string_view data);
-
-// Keeps text as the slot of id when its encoding byte is one this reader decodes.
-void StoreFrame(std::string_view id, std::string_view text, TTagInfo& info);
+// Keeps text as the slot of the frame (named as versions 3 and 4 name it) when its encoding
+// byte is one this reader decodes.
+void StoreFrame(std::string_view laterId, std::string_view text, TTagInfo& info);
 
 std::string DecodeText(std::string_view raw);
 std::string TextWithFallback(std::string_view raw, std::string_view fallbackRaw);

@@ -1,10 +1,10 @@
-// ID3v2 (versions 2.2 to 2.4) and ID3v1 read into the track record: whole frame texts in
+// ID3v2 (versions 2.2 to 2.4) read into the track record: whole frame texts in
 // UTF-8, several values per frame, numeric genres named, and the picture located.
 #include <algorithm>
 #include <map>
 
-#include "ID3v1.h"
 #include "ID3v2Frames.h"
+#include "ID3v2Walker.h"
 #include "TagReaders.h"
 #include "TagText.h"
 #include "Text.h"
@@ -20,7 +20,6 @@ constexpr std::size_t kVersionAt = 3;
 constexpr std::size_t kRevisionAt = 4;
 constexpr std::size_t kFlagsAt = 5;
 constexpr std::size_t kSizeAt = 6;
-constexpr std::size_t kFrameFlagsAt = 9;
 constexpr std::size_t kGroupIdSize = 1;
 constexpr std::size_t kPictureFormatSize = 3;  // version 2.2: "JPG", "PNG"
 // UTF-16 takes two bytes a character, so this many bytes can fill a field's 64 KiB.
@@ -38,10 +37,6 @@ constexpr std::uint8_t kGrouped4 = 0x40;
 constexpr std::uint8_t kCompressed4 = 0x08;
 constexpr std::uint8_t kEncrypted4 = 0x04;
 
-constexpr std::pair<std::string_view, std::string_view> kVersion2Ids[] = {
-    {"TT2", "TIT2"}, {"TP1", "TPE1"}, {"TAL", "TALB"}, {"TP2", "TPE2"},
-    {"TYE", "TYER"}, {"TOR", "TORY"}, {"TRK", "TRCK"}, {"TPA", "TPOS"},
-    {"TCO", "TCON"}, {"TCM", "TCOM"}, {"COM", "COMM"}, {"PIC", "APIC"}};
 constexpr std::string_view kTextFrames[] = {"TIT2", "TPE1", "TALB", "TPE2", "TDRC", "TYER", "TDRL",
                                             "TORY", "TDOR", "TRCK", "TPOS", "TCON", "TCOM"};
 // Recording time first; the original release last.
@@ -118,7 +113,7 @@ std::vector<std::string> GenreValues(std::string_view value) {
     const std::size_t close = value.find(')');
     if (close == std::string_view::npos) break;
     const std::string_view reference = value.substr(1, close - 1);
-    const auto index = ParseDigits(reference);
+    const auto index = DigitsInBlanks(reference);
     if (reference == "RX") {
       genres.emplace_back("Remix");
     } else if (reference == "CR") {
@@ -131,40 +126,11 @@ std::vector<std::string> GenreValues(std::string_view value) {
     value.remove_prefix(close + 1);
   }
   if (value.size() >= 2 && value[0] == '(' && value[1] == '(') value.remove_prefix(1);
-  const auto index = ParseDigits(value);
+  const auto index = DigitsInBlanks(value);
   const std::string name = index ? GenreName(*index) : std::string();
   genres.emplace_back(name.empty() ? std::string(value) : name);
   return genres;
 }
-
-// The stored offset of decoded byte `index` of unsynchronised bytes.
-std::size_t StoredIndex(std::string_view stored, std::size_t index) {
-  std::size_t decoded = 0;
-  bool afterFF = false;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    const auto b = static_cast<std::uint8_t>(stored[i]);
-    if (afterFF && b == 0) {
-      afterFF = false;
-      continue;
-    }
-    if (decoded == index) return i;
-    ++decoded;
-    afterFF = b == 0xFF;
-  }
-  return stored.size();
-}
-
-// Where the frame area's offsets lie in the file: the same offsets, or, for a tag
-// unsynchronised as a whole and read into memory, through its stored bytes.
-struct TAreaMap {
-  std::int64_t FileStart = 0;
-  const std::string* Stored = nullptr;
-  std::int64_t ToFile(std::int64_t offset) const {
-    if (!Stored) return offset;
-    return FileStart +
-           static_cast<std::int64_t>(StoredIndex(*Stored, static_cast<std::size_t>(offset)));
-  }
-};
 
 // The frames read so far: the first non-empty one of each text frame, and the comment.
 struct TFrames {
@@ -173,14 +139,15 @@ struct TFrames {
   bool CommentDescribed = true;  // whether Comment came from a frame with a description
 };
 
-struct TFrame {
-  std::string Id;  // as version 3 and 4 name it
+// A frame's data as this reader takes it: behind a group byte and a data-length indicator.
+struct TFrameData {
+  std::string Id;  // as versions 3 and 4 name it
   std::int64_t DataStart = 0;
   std::int64_t DataEnd = 0;
-  bool Unsynchronised = false;
+  bool Unsynchronised = false;  // version 4: the frame's data still needs undoing
 };
 
-void StoreText(const TFrame& frame, std::string_view data, TFrames& frames) {
+void StoreText(const TFrameData& frame, std::string_view data, TFrames& frames) {
   if (frames.Texts.count(frame.Id)) return;
   std::vector<std::string> values = TextValues(data);
   if (!JoinValues(values).empty()) frames.Texts.emplace(frame.Id, std::move(values));
@@ -243,14 +210,14 @@ std::optional<std::size_t> PictureStart(std::string_view head, bool version2,
 
 // The picture located from its frame's header, the picture itself unread: a short read first,
 // a longer one only for a long description.
-void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, bool version2,
-                  TTrackTags& tags) {
+void StorePicture(const TFrameData& frame, TFrameArea& area, bool version2, TTrackTags& tags) {
   const auto size = static_cast<std::uint64_t>(frame.DataEnd - frame.DataStart);
   TCoverLocation cover;
   std::string stored;
   std::optional<std::size_t> pictureStart;
   for (const std::size_t read : {kPictureHeadFirstRead, kPictureHeadRead}) {
-    stored = ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, read));
+    stored =
+        area.Read(frame.DataStart, static_cast<std::size_t>(std::min<std::uint64_t>(size, read)));
     const std::string head = frame.Unsynchronised ? RemoveUnsynchronisation(stored) : stored;
     pictureStart = PictureStart(head, version2, cover);
     if (pictureStart || stored.size() < read) break;
@@ -258,10 +225,10 @@ void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, b
   if (!pictureStart) return;
   const std::size_t storedStart =
       frame.Unsynchronised ? StoredIndex(stored, *pictureStart) : *pictureStart;
-  cover.Offset = map.ToFile(frame.DataStart + static_cast<std::int64_t>(storedStart));
-  cover.StoredSize = map.ToFile(frame.DataEnd) - cover.Offset;
+  cover.Offset = area.FileOffset(frame.DataStart + static_cast<std::int64_t>(storedStart));
+  cover.StoredSize = area.FileOffset(frame.DataEnd) - cover.Offset;
   if (cover.StoredSize < 0) return;
-  if (frame.Unsynchronised || map.Stored) {
+  if (frame.Unsynchronised || area.Unsynchronised()) {
     cover.Encoding = TCoverEncoding::Unsynchronised;
   } else {
     cover.Size = cover.StoredSize;
@@ -269,15 +236,15 @@ void StorePicture(const TFrame& frame, TByteSource& area, const TAreaMap& map, b
   OfferCover(tags, cover);
 }
 
-void StoreFrame(const TFrame& frame, TByteSource& area, const TAreaMap& map, bool version2,
-                TFrames& frames, TTrackTags& tags) {
+void StoreFrame(const TFrameData& frame, TFrameArea& area, bool version2, TFrames& frames,
+                TTrackTags& tags) {
   const bool text =
       std::find(std::begin(kTextFrames), std::end(kTextFrames), frame.Id) != std::end(kTextFrames);
-  if (frame.Id == "APIC") return StorePicture(frame, area, map, version2, tags);
+  if (frame.Id == "APIC") return StorePicture(frame, area, version2, tags);
   if (!text && frame.Id != "COMM") return;
   const std::uint64_t size = static_cast<std::uint64_t>(frame.DataEnd - frame.DataStart);
-  std::string data =
-      ReadBytes(area, frame.DataStart, std::min<std::uint64_t>(size, kFrameTextRead));
+  std::string data = area.Read(
+      frame.DataStart, static_cast<std::size_t>(std::min<std::uint64_t>(size, kFrameTextRead)));
   if (frame.Unsynchronised) data = RemoveUnsynchronisation(data);
   if (text) {
     StoreText(frame, data, frames);
@@ -286,90 +253,25 @@ void StoreFrame(const TFrame& frame, TByteSource& area, const TAreaMap& map, boo
   }
 }
 
-// Whether a version 4 frame ending at offset is followed by another frame, padding or the end.
-bool EndsOnBoundary(TByteSource& area, std::int64_t offset, std::int64_t end) {
-  if (offset == end) return true;
-  if (offset > end) return false;
-  const std::string next = ReadBytes(area, offset, kFrameIdSize);
-  return !next.empty() && (next[0] == '\0' || IsFrameId(next));
-}
-
-// Version 4 sizes are syncsafe, but some writers put plain sizes there: when only the plain
-// reading ends on a frame boundary, it is the one meant.
-std::int64_t Version4FrameSize(TByteSource& area, const std::uint8_t* sizeBytes,
-                               std::int64_t dataStart, std::int64_t end) {
-  const std::int64_t plain = PlainSize(sizeBytes, kFrameSizeBytes);
-  const auto syncsafe = SyncsafeSize(sizeBytes);
-  if (!syncsafe) return plain;
-  if (EndsOnBoundary(area, dataStart + *syncsafe, end) ||
-      !EndsOnBoundary(area, dataStart + plain, end)) {
-    return *syncsafe;
+// The frame's data as stored behind the flags of versions 3 and 4; empty for a compressed or
+// encrypted frame, which is passed over.
+std::optional<TFrameData> FrameData(const TFrame& frame, std::uint8_t major,
+                                    std::uint8_t tagFlags) {
+  TFrameData data;
+  data.Id = frame.LaterId;
+  data.DataStart = frame.DataStart;
+  data.DataEnd = frame.DataEnd;
+  if (major == 3) {
+    if (frame.Flags & (kCompressed3 | kEncrypted3)) return std::nullopt;
+    if (frame.Flags & kGrouped3) data.DataStart += kGroupIdSize;
+  } else if (major == 4) {
+    if (frame.Flags & (kCompressed4 | kEncrypted4)) return std::nullopt;
+    data.Unsynchronised = (frame.Flags & kFrameUnsynchronised) || (tagFlags & kTagUnsynchronised);
+    if (frame.Flags & kGrouped4) data.DataStart += kGroupIdSize;
+    if (frame.Flags & kFrameDataLength) data.DataStart += kDataLengthSize;
   }
-  return plain;
-}
-
-bool IsVersion2FrameId(std::string_view id) {
-  return std::all_of(id.begin(), id.end(),
-                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
-}
-
-void WalkFrames(TByteSource& area, std::int64_t begin, std::int64_t end, const THeader& header,
-                const TAreaMap& map, TFrames& frames, TTrackTags& tags) {
-  const bool version2 = header.Major == 2;
-  const std::size_t headerSize = version2 ? kFrameHeaderSize2 : kFrameHeaderSize;
-  const std::size_t idSize = version2 ? kFrameIdSize2 : kFrameIdSize;
-  std::int64_t pos = begin;
-  if (!version2 && (header.Flags & kTagExtendedHeader)) {
-    const std::string field = ReadBytes(area, pos, kExtendedSizeBytes);
-    if (field.size() < kExtendedSizeBytes) return;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(field.data());
-    if (header.Major == 3) {
-      pos += static_cast<std::int64_t>(kExtendedSizeBytes + PlainSize(bytes, kExtendedSizeBytes));
-    } else {
-      const auto size = SyncsafeSize(bytes);
-      if (!size || *size < kExtendedSizeBytes) return;
-      pos += *size;
-    }
-  }
-  while (pos + static_cast<std::int64_t>(headerSize) <= end) {
-    const std::string h = ReadBytes(area, pos, headerSize);
-    if (h.size() < headerSize || h[0] == '\0') return;  // padding
-    std::string id = h.substr(0, idSize);
-    if (version2 ? !IsVersion2FrameId(id) : !IsFrameId(id)) return;
-    const auto* sizeBytes = reinterpret_cast<const std::uint8_t*>(h.data()) + idSize;
-    TFrame frame;
-    frame.DataStart = pos + static_cast<std::int64_t>(headerSize);
-    std::int64_t size = 0;
-    bool skip = false;
-    if (version2) {
-      size = PlainSize(sizeBytes, kFrameSizeBytes2);
-      const auto* later = std::find_if(std::begin(kVersion2Ids), std::end(kVersion2Ids),
-                                       [&](const auto& ids) { return ids.first == id; });
-      frame.Id = later == std::end(kVersion2Ids) ? std::string() : std::string(later->second);
-    } else {
-      const auto flags = static_cast<std::uint8_t>(h[kFrameFlagsAt]);
-      frame.Id = id;
-      if (header.Major == 3) {
-        size = PlainSize(sizeBytes, kFrameSizeBytes);
-        skip = (flags & (kCompressed3 | kEncrypted3)) != 0;
-        if (flags & kGrouped3) frame.DataStart += kGroupIdSize;
-      } else {
-        size = Version4FrameSize(area, sizeBytes, frame.DataStart, end);
-        skip = (flags & (kCompressed4 | kEncrypted4)) != 0;
-        frame.Unsynchronised =
-            (flags & kFrameUnsynchronised) || (header.Flags & kTagUnsynchronised);
-        if (flags & kGrouped4) frame.DataStart += kGroupIdSize;
-        if (flags & kFrameDataLength) frame.DataStart += kDataLengthSize;
-      }
-    }
-    const std::int64_t next = pos + static_cast<std::int64_t>(headerSize) + size;
-    if (next > end) return;  // damaged: the frames before it stand
-    frame.DataEnd = next;
-    if (!skip && !frame.Id.empty() && frame.DataStart <= frame.DataEnd) {
-      StoreFrame(frame, area, map, version2, frames, tags);
-    }
-    pos = next;
-  }
+  if (data.Id.empty() || data.DataStart > data.DataEnd) return std::nullopt;
+  return data;
 }
 
 const std::vector<std::string>* TextOf(const TFrames& frames, std::string_view id) {
@@ -431,45 +333,23 @@ bool ReadID3v2Tags(TByteSource& source, std::int64_t offset, TTrackTags& tags) {
   if (!header) return false;
   tags.TagFormat = "ID3v2." + std::to_string(header->Major);
   const std::int64_t begin = offset + static_cast<std::int64_t>(kTagHeaderSize);
-  const std::int64_t end = std::min(begin + header->Size, source.Size());
+  TWalk walk;
+  walk.Major = header->Major;
+  walk.TagFlags = header->Flags;
+  walk.FramesEnd = std::min(begin + header->Size, source.Size());
+  walk.TagEnd = walk.FramesEnd;
+  walk.Rules = TWalkRules::Record;
+  // Frame sizes of versions 2 and 3 count the bytes as they were before unsynchronisation: only
+  // reading the tag through tells where its frames lie.
+  TFrameArea area(source, begin, header->Major < 4 && (header->Flags & kTagUnsynchronised));
   TFrames frames;
-  if (header->Major < 4 && (header->Flags & kTagUnsynchronised)) {
-    // Frame sizes count the bytes as they were before unsynchronisation: only reading the
-    // tag through tells where its frames lie.
-    const std::string stored =
-        ReadBytes(source, begin, std::min<std::int64_t>(end - begin, kMaxCommentBlock));
-    const std::string plain = RemoveUnsynchronisation(stored);
-    TMemorySource area(plain);
-    WalkFrames(area, 0, area.Size(), *header, TAreaMap{begin, &stored}, frames, tags);
-  } else {
-    WalkFrames(source, begin, end, *header, TAreaMap{}, frames, tags);
-  }
+  WalkFrames(area, walk, [&](const TFrame& frame) {
+    if (const auto data = FrameData(frame, header->Major, header->Flags)) {
+      StoreFrame(*data, area, header->Major == 2, frames, tags);
+    }
+    return true;
+  });
   FillFields(frames, tags);
-  return true;
-}
-
-bool ReadID3v1Tags(TByteSource& source, TTrackTags& tags) {
-  constexpr std::size_t kTitleAt = 3, kArtistAt = 33, kAlbumAt = 63, kYearAt = 93, kCommentAt = 97;
-  constexpr std::size_t kTextSize = 30, kYearSize = 4, kComment11Size = 28;
-  constexpr std::size_t kTrackAt = 126, kGenreAt = 127;
-  const auto size = static_cast<std::int64_t>(kID3v1TrailerSize);
-  if (source.Size() < size) return false;
-  const std::string trailer = ReadBytes(source, source.Size() - size, kID3v1TrailerSize);
-  if (trailer.size() < kID3v1TrailerSize || trailer.compare(0, 3, "TAG") != 0) return false;
-  const auto area = [&](std::size_t at, std::size_t length) {
-    const std::string_view text = std::string_view(trailer).substr(at, length);
-    return Windows1252ToUtf8(TrimControlRight(text.substr(0, text.find('\0'))));
-  };
-  const auto* bytes = reinterpret_cast<const unsigned char*>(trailer.data());
-  const bool version11 = DetectVersion(bytes) == TID3v1::kVersion11;
-  tags.TagFormat = version11 ? "ID3v1.1" : "ID3v1";
-  tags.Title = area(kTitleAt, kTextSize);
-  tags.Artist = area(kArtistAt, kTextSize);
-  tags.Album = area(kAlbumAt, kTextSize);
-  tags.Year = area(kYearAt, kYearSize);
-  tags.Comment = area(kCommentAt, version11 ? kComment11Size : kTextSize);
-  tags.Track = version11 ? bytes[kTrackAt] : 0;
-  tags.Genre = GenreName(bytes[kGenreAt]);
   return true;
 }
 

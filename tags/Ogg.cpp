@@ -19,6 +19,10 @@ constexpr std::string_view kVorbisIdentification = "\x01vorbis";
 constexpr std::string_view kVorbisComment = "\x03vorbis";
 constexpr std::string_view kOpusIdentification = "OpusHead";
 constexpr std::string_view kOpusComment = "OpusTags";
+constexpr std::size_t kGranuleAt = 6;
+constexpr std::int64_t kLastPageSearch = 64 * 1024;  // bytes at the file's end searched
+constexpr std::uint32_t kOpusRate = 48000;           // Opus granules count at this rate
+constexpr int kMaxHeaderPages = 8192;                // pages walked to find where the audio begins
 
 // The packets of one logical stream, byte by byte, pages of other streams passed over.
 class TOggPacketStream : public TSequence {
@@ -139,6 +143,94 @@ class TOggPacketStream : public TSequence {
   bool PacketEnded_ = false;
 };
 
+std::uint64_t U64LEAt(std::string_view bytes, std::size_t at) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 8; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// The granule position of the stream's last page that has one, from the file's last 64 KiB.
+std::optional<std::uint64_t> LastGranule(TByteSource& source, std::string_view serial) {
+  const std::int64_t start = std::max<std::int64_t>(0, source.Size() - kLastPageSearch);
+  const std::string tail =
+      ReadBytes(source, start, static_cast<std::uint64_t>(source.Size() - start));
+  for (std::size_t at = tail.rfind(kCapture); at != std::string::npos;
+       at = at == 0 ? std::string::npos : tail.rfind(kCapture, at - 1)) {
+    if (at + kPageHeaderSize > tail.size() || tail.compare(at + kSerialAt, 4, serial) != 0)
+      continue;
+    const std::uint64_t granule = U64LEAt(tail, at + kGranuleAt);
+    if (granule != ~std::uint64_t{0}) return granule;
+  }
+  return std::nullopt;
+}
+
+// The offset of the first page behind the stream's header packets, which the audio begins
+// on; only page headers are read.
+std::optional<std::int64_t> AudioStart(TByteSource& source, std::string_view serial,
+                                       int headerPackets) {
+  std::int64_t at = 0;
+  int packets = 0;
+  for (int page = 0; page < kMaxHeaderPages && packets < headerPackets; ++page) {
+    const std::string header = ReadBytes(source, at, kPageHeaderSize);
+    if (header.size() < kPageHeaderSize || header.compare(0, kCapture.size(), kCapture) != 0) {
+      return std::nullopt;
+    }
+    const auto segments = static_cast<std::uint8_t>(header[kSegmentCountAt]);
+    const std::string lacing =
+        ReadBytes(source, at + static_cast<std::int64_t>(kPageHeaderSize), segments);
+    if (lacing.size() < segments) return std::nullopt;
+    std::int64_t dataSize = 0;
+    for (char c : lacing) {
+      const auto value = static_cast<std::uint8_t>(c);
+      dataSize += value;
+      if (value < kFullSegment && header.compare(kSerialAt, 4, serial) == 0) ++packets;
+    }
+    at += static_cast<std::int64_t>(kPageHeaderSize + segments) + dataSize;
+  }
+  if (packets < headerPackets) return std::nullopt;
+  return at;
+}
+
+// The identification packet's figures. A stream of its own reads them, so that a short packet
+// leaves the comment readable.
+void ReadOggProperties(TByteSource& source, bool opus, TTrackTags& tags) {
+  TOggPacketStream stream(source);
+  stream.Skip(kOpusIdentification.size());
+  TAudioProperties& audio = tags.Audio;
+  std::uint32_t nominalBitrate = 0;
+  std::uint32_t granuleRate = 0;
+  std::uint16_t preSkip = 0;
+  if (opus) {
+    stream.U8();  // version
+    audio.Channels = Figure(stream.U8(), kMaxChannels);
+    preSkip = stream.U16LE();
+    const std::uint32_t inputRate = stream.U32LE();
+    audio.SampleRate = Figure(inputRate ? inputRate : kOpusRate, kMaxSampleRate);
+    granuleRate = kOpusRate;
+  } else {
+    stream.Skip(3);  // the rest of the version
+    audio.Channels = Figure(stream.U8(), kMaxChannels);
+    granuleRate = stream.U32LE();
+    audio.SampleRate = Figure(granuleRate, kMaxSampleRate);
+    stream.Skip(4);  // the largest bit rate
+    nominalBitrate = stream.U32LE();
+  }
+  if (!stream.Ok()) {
+    audio = TAudioProperties();
+    return;
+  }
+  const std::string serial = ReadBytes(source, kSerialAt, 4);
+  const auto granule = LastGranule(source, serial);
+  if (granule && *granule > preSkip && *granule < (std::uint64_t{1} << 62)) {
+    audio.LengthMs = LengthOf(static_cast<double>(*granule - preSkip), granuleRate);
+  }
+  // Vorbis has identification, comment and setup headers; Opus the first two.
+  const auto audioStart = AudioStart(source, serial, opus ? 2 : 3);
+  audio.Bitrate =
+      BitrateOf(static_cast<double>(source.Size() - audioStart.value_or(0)), audio.LengthMs);
+  if (!audio.Bitrate) audio.Bitrate = Figure(nominalBitrate / 1000.0, kMaxBitrate);
+}
+
 }  // namespace
 
 std::optional<std::string> ReadOggCommentBytes(TByteSource& source, std::int64_t offset,
@@ -158,9 +250,11 @@ void ReadOggTags(TByteSource& source, TTrackTags& tags) {
   if (identification.compare(0, kVorbisIdentification.size(), kVorbisIdentification) == 0) {
     tags.Format = "Ogg Vorbis";
     commentMarker = kVorbisComment;
+    ReadOggProperties(source, false, tags);
   } else if (identification == kOpusIdentification) {
     tags.Format = "Ogg Opus";
     commentMarker = kOpusComment;
+    ReadOggProperties(source, true, tags);
   } else {
     tags.Format = "Ogg";
     return;

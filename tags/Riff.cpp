@@ -1,5 +1,6 @@
 // RIFF WAVE and AIFF: an ID3v2 tag in an "id3 " chunk, else (WAVE) the LIST/INFO texts.
 #include <algorithm>
+#include <cmath>
 
 #include "TagReaders.h"
 #include "TagText.h"
@@ -85,10 +86,70 @@ void ReadInfoList(TByteSource& source, const TChunk& list, TTrackTags& tags) {
   tags.TrackTotal = NumberAfterSlash(track);
 }
 
+const TChunk* FindChunk(const std::vector<TChunk>& chunks, std::string_view id) {
+  for (const TChunk& chunk : chunks) {
+    if (chunk.Id == id) return &chunk;
+  }
+  return nullptr;
+}
+
+// fmt: format tag, channels, sample rate, bytes a second; the length from the data's size.
+void ReadWaveProperties(TByteSource& source, const std::vector<TChunk>& chunks, TTrackTags& tags) {
+  const TChunk* format = FindChunk(chunks, "fmt ");
+  if (!format) return;
+  TRangeReader reader(source, format->DataStart, format->End);
+  reader.Skip(2);
+  const std::uint16_t channels = reader.U16LE();
+  const std::uint32_t rate = reader.U32LE();
+  const std::uint32_t bytesPerSecond = reader.U32LE();
+  if (!reader.Ok()) return;
+  TAudioProperties& audio = tags.Audio;
+  audio.Channels = Figure(channels, kMaxChannels);
+  audio.SampleRate = Figure(rate, kMaxSampleRate);
+  audio.Bitrate = Figure(bytesPerSecond * 8.0 / 1000.0, kMaxBitrate);
+  if (const TChunk* data = FindChunk(chunks, "data"); data && bytesPerSecond > 0) {
+    audio.LengthMs = LengthOf(static_cast<double>(data->End - data->DataStart), bytesPerSecond);
+  }
+}
+
+// An 80-bit IEEE extended number: sign and 15 bits of exponent, 64 bits of mantissa.
+double ExtendedToDouble(const std::string& bytes) {
+  if (bytes.size() < 10) return 0;
+  const auto b = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+  const int exponent = ((b(0) & 0x7F) << 8) | b(1);
+  std::uint64_t mantissa = 0;
+  for (std::size_t i = 2; i < 10; ++i) mantissa = mantissa << 8 | b(i);
+  if ((b(0) & 0x80) || exponent == 0x7FFF) return 0;  // negative, infinite or not a number
+  return std::ldexp(static_cast<double>(mantissa), exponent - 16383 - 63);
+}
+
+// COMM: channels, sample frames, sample size, the 80-bit sample rate; SSND's size for the bit
+// rate.
+void ReadAiffProperties(TByteSource& source, const std::vector<TChunk>& chunks, TTrackTags& tags) {
+  const TChunk* common = FindChunk(chunks, "COMM");
+  if (!common) return;
+  TRangeReader reader(source, common->DataStart, common->End);
+  const std::uint16_t channels = reader.U16BE();
+  const std::uint32_t frames = reader.U32BE();
+  const std::uint16_t sampleSize = reader.U16BE();
+  const double rate = ExtendedToDouble(reader.Bytes(10, 10));
+  if (!reader.Ok()) return;
+  TAudioProperties& audio = tags.Audio;
+  audio.Channels = Figure(channels, kMaxChannels);
+  audio.SampleRate = Figure(rate, kMaxSampleRate);
+  if (!audio.SampleRate) return;
+  audio.LengthMs = LengthOf(frames, rate);
+  if (const TChunk* sound = FindChunk(chunks, "SSND")) {
+    audio.Bitrate = BitrateOf(static_cast<double>(sound->End - sound->DataStart), audio.LengthMs);
+  }
+  if (!audio.Bitrate) audio.Bitrate = Figure(rate * sampleSize * channels / 1000.0, kMaxBitrate);
+}
+
 }  // namespace
 
 void ReadWaveTags(TByteSource& source, TTrackTags& tags) {
   const auto chunks = Chunks(source, kFormHeaderSize, source.Size(), false);
+  ReadWaveProperties(source, chunks, tags);
   if (ReadId3Chunk(source, chunks, tags)) return;
   for (const TChunk& chunk : chunks) {
     if (chunk.Id == "LIST" && ReadBytes(source, chunk.DataStart, kInfoList.size()) == kInfoList) {
@@ -99,7 +160,9 @@ void ReadWaveTags(TByteSource& source, TTrackTags& tags) {
 }
 
 void ReadAiffTags(TByteSource& source, TTrackTags& tags) {
-  ReadId3Chunk(source, Chunks(source, kFormHeaderSize, source.Size(), true), tags);
+  const auto chunks = Chunks(source, kFormHeaderSize, source.Size(), true);
+  ReadAiffProperties(source, chunks, tags);
+  ReadId3Chunk(source, chunks, tags);
 }
 
 }  // namespace jarvet::tags

@@ -34,6 +34,27 @@ void ReadAsfTags(TByteSource& source, TTrackTags& tags);
 void ReadWaveTags(TByteSource& source, TTrackTags& tags);
 void ReadAiffTags(TByteSource& source, TTrackTags& tags);
 
+// The audio properties of each format, read from its headers.
+void ReadMpegProperties(TByteSource& source, std::int64_t audioStart, TTrackTags& tags);
+void ReadMonkeysAudioProperties(TByteSource& source, std::int64_t offset, TTrackTags& tags);
+void ReadWavPackProperties(TByteSource& source, TTrackTags& tags);
+void ReadMusepackProperties(TByteSource& source, TTrackTags& tags);
+// Where the tags at the file's end (APEv2, ID3v1) begin; the file's size when there are none.
+std::int64_t TrailingTagsStart(TByteSource& source);
+
+// A number of up to maxBytes bytes of seven bits each, the high bit saying another follows
+// (MP4 descriptor sizes, Musepack 8's numbers).
+std::uint64_t SevenBitNumber(TSequence& sequence, int maxBytes);
+
+// The figure rules every format shares: a figure of 0 or beyond its bound stays absent.
+std::optional<std::uint32_t> Figure(double value, std::uint64_t bound);
+// Milliseconds of count samples at rate, rounded.
+std::optional<std::uint32_t> LengthOf(double samples, double rate);
+// Average kbps of bytes over the length, rounded.
+std::optional<std::uint32_t> BitrateOf(double bytes, std::optional<std::uint32_t> lengthMs);
+// The bit rate from the audio's bytes, where the format gave a length but no bit rate.
+void FillBitrate(TTrackTags& tags, std::int64_t audioBytes);
+
 // A Vorbis comment block (vendor, count, KEY=value fields) from the sequence.
 void ReadVorbisComment(TSequence& sequence, TTrackTags& tags);
 // A FLAC picture block's header, leaving the sequence at the picture; false when damaged.

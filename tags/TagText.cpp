@@ -1,29 +1,15 @@
 // Text rules shared by the track-tag readers.
 #include "TagText.h"
 
-#include <limits>
-
 #include "ID3v1.h"
+#include "Text.h"
 
 namespace jarvet::tags {
 
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-std::optional<std::uint32_t> ParseDigits(std::string_view text) {
+std::optional<std::uint32_t> DigitsInBlanks(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-    if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(value);
+  return ::jarvet::ParseDigits(text);
 }
 
 namespace {
@@ -73,12 +59,12 @@ std::string JoinValues(const std::vector<std::string>& values) {
 }
 
 std::uint32_t NumberBeforeSlash(std::string_view text) {
-  return ParseDigits(text.substr(0, text.find('/'))).value_or(0);
+  return DigitsInBlanks(text.substr(0, text.find('/'))).value_or(0);
 }
 
 std::uint32_t NumberAfterSlash(std::string_view text) {
   const std::size_t slash = text.find('/');
-  return slash == std::string_view::npos ? 0 : ParseDigits(text.substr(slash + 1)).value_or(0);
+  return slash == std::string_view::npos ? 0 : DigitsInBlanks(text.substr(slash + 1)).value_or(0);
 }
 
 std::string YearOf(std::string_view date) {

@@ -34,7 +34,7 @@ std::string CutUtf8(std::string text, std::size_t maxBytes = kMaxFieldText);
 std::string JoinValues(const std::vector<std::string>& values);
 
 // Decimal digits with blanks around them allowed; empty for anything else or beyond 32 bits.
-std::optional<std::uint32_t> ParseDigits(std::string_view text);
+std::optional<std::uint32_t> DigitsInBlanks(std::string_view text);
 // The number formed by the digits before any "/" (blanks around them allowed); 0 when there are
 // none, anything else stands there, or it does not fit 32 bits.
 std::uint32_t NumberBeforeSlash(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "TagReaders.h"
@@ -38,7 +39,13 @@ void ReadTags(TByteSource& source, TTrackTags& tags) {
       ReadFlacTags(source, behind, tags);
       return;
     }
-    tags.Format = StartsWith(next, "MAC ") ? "Monkey's Audio" : "MPEG";
+    if (StartsWith(next, "MAC ")) {
+      tags.Format = "Monkey's Audio";
+      ReadMonkeysAudioProperties(source, behind, tags);
+    } else {
+      tags.Format = "MPEG";
+      ReadMpegProperties(source, behind, tags);
+    }
     if (!ReadID3v2Tags(source, 0, tags)) ReadTrailingTags(source, tags);
     return;
   }
@@ -64,13 +71,17 @@ void ReadTags(TByteSource& source, TTrackTags& tags) {
   } else {
     if (StartsWith(head, "MAC ")) {
       tags.Format = "Monkey's Audio";
+      ReadMonkeysAudioProperties(source, 0, tags);
     } else if (StartsWith(head, "wvpk")) {
       tags.Format = "WavPack";
+      ReadWavPackProperties(source, tags);
     } else if (StartsWith(head, "MPCK") || StartsWith(head, "MP+")) {
       tags.Format = "Musepack";
+      ReadMusepackProperties(source, tags);
     } else if (head.size() >= 2 && static_cast<std::uint8_t>(head[0]) == 0xFF &&
                (static_cast<std::uint8_t>(head[1]) & 0xE0) == 0xE0) {
       tags.Format = "MPEG";
+      ReadMpegProperties(source, 0, tags);
     }
     ReadTrailingTags(source, tags);
   }
@@ -88,10 +99,41 @@ TTrackTags ReadTrackTags(TByteSource& source) {
   return tags;
 }
 
-std::optional<TTrackTags> ReadTrackTags(const std::string& fileName) {
+std::optional<TTrackTags> ReadTrackTags(const std::string& fileName, TNameEncoding encoding) {
   TFileSource source;
-  if (!source.Open(fileName)) return std::nullopt;
+  if (!source.Open(fileName, encoding)) return std::nullopt;
   return ReadTrackTags(source);
+}
+
+std::uint64_t SevenBitNumber(TSequence& sequence, int maxBytes) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < maxBytes; ++i) {
+    const std::uint8_t b = sequence.U8();
+    value = value << 7 | (b & 0x7F);
+    if (!(b & 0x80)) break;
+  }
+  return value;
+}
+
+std::optional<std::uint32_t> Figure(double value, std::uint64_t bound) {
+  if (!(value >= 0.5) || value > static_cast<double>(bound)) return std::nullopt;
+  return static_cast<std::uint32_t>(std::lround(value));
+}
+
+std::optional<std::uint32_t> LengthOf(double samples, double rate) {
+  if (!(rate > 0)) return std::nullopt;
+  return Figure(samples * 1000.0 / rate, kMaxLengthMs);
+}
+
+std::optional<std::uint32_t> BitrateOf(double bytes, std::optional<std::uint32_t> lengthMs) {
+  if (!lengthMs || *lengthMs == 0) return std::nullopt;
+  return Figure(bytes * 8.0 / *lengthMs, kMaxBitrate);
+}
+
+void FillBitrate(TTrackTags& tags, std::int64_t audioBytes) {
+  if (!tags.Audio.Bitrate && audioBytes > 0) {
+    tags.Audio.Bitrate = BitrateOf(static_cast<double>(audioBytes), tags.Audio.LengthMs);
+  }
 }
 
 void OfferCover(TTrackTags& tags, const TCoverLocation& cover) {
@@ -146,7 +188,13 @@ const TKeyNames kVorbisKeys = {{"DATE", "YEAR"},
                                {"TRACKTOTAL", "TOTALTRACKS"},
                                {"DISCNUMBER"},
                                {"COMMENT", "DESCRIPTION"}};
-const TKeyNames kApeKeys = {{"YEAR"}, {"TRACK"}, {}, {"DISC"}, {"COMMENT"}};
+// The key the format names first, then those that other writers use (ffmpeg "date", TagLib's
+// writer "DISCNUMBER").
+const TKeyNames kApeKeys = {{"YEAR", "DATE"},
+                            {"TRACK", "TRACKNUMBER"},
+                            {"TRACKTOTAL", "TOTALTRACKS"},
+                            {"DISC", "DISCNUMBER"},
+                            {"COMMENT"}};
 
 void FillFromKeyValues(const TKeyValues& fields, const TKeyNames& names, TTrackTags& tags) {
   tags.Title = fields.Joined({"TITLE"});

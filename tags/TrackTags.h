@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "File.h"
+
 namespace jarvet::tags {
 
 class TByteSource;
@@ -29,6 +31,20 @@ struct TCoverLocation {
 
 constexpr std::uint8_t kFrontCover = 3;
 
+// Figures read from the audio's headers; absent where the file does not give them or they make
+// no sense.
+struct TAudioProperties {
+  std::optional<std::uint32_t> LengthMs;
+  std::optional<std::uint32_t> Bitrate;  // average, kbps
+  std::optional<std::uint32_t> SampleRate;
+  std::optional<std::uint32_t> Channels;
+};
+
+constexpr std::uint64_t kMaxLengthMs = 24ull * 60 * 60 * 1000;
+constexpr std::uint64_t kMaxBitrate = 10000;
+constexpr std::uint64_t kMaxSampleRate = 768000;
+constexpr std::uint64_t kMaxChannels = 255;
+
 // All text is UTF-8; absent fields are empty or 0. Several values of a field are joined with
 // "; ".
 struct TTrackTags {
@@ -38,10 +54,12 @@ struct TTrackTags {
   std::uint32_t Track = 0, TrackTotal = 0, Disc = 0;
   std::string Genre, Comment, Composer;
   std::optional<TCoverLocation> Cover;
+  TAudioProperties Audio;
 };
 
-// fileName is UTF-8. Empty when the file cannot be opened. Never throws.
-std::optional<TTrackTags> ReadTrackTags(const std::string& fileName);
+// Empty when the file cannot be opened. Never throws.
+std::optional<TTrackTags> ReadTrackTags(const std::string& fileName,
+                                        TNameEncoding encoding = TNameEncoding::Utf8);
 TTrackTags ReadTrackTags(TByteSource& source);
 
 }  // namespace jarvet::tags

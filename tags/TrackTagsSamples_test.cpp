@@ -79,6 +79,11 @@ const TSample kSamples[] = {
      "1999", 3, 12, 0, "Rock", "Eng comment", "Jón Þór", "", kPlain},
     {"id3v2/v23-latin1-id3v2.mp3", "MPEG", "ID3v2.3", "Café au lait", "Sól og Rós", "Ágæt plata",
      "", "1999", 3, 12, 0, "Rock", "Eng comment", "Jón Þór", "", kPlain},
+    // ffmpeg keeps the date under "date"; TagLib's writer (kid3) the disc under DISCNUMBER.
+    {"properties/apev2-date-ffmpeg.wv", "WavPack", "APEv2", "Wave", "", "", "", "2001", 4, 0, 0, "",
+     "", "", "", kPlain},
+    {"properties/apev2-discnumber-kid3.wv", "WavPack", "APEv2", "Kid", "", "", "", "2001", 4, 0, 3,
+     "", "", "", "", kPlain},
     {"id3v1/v11-track5-latin1-lame.mp3", "MPEG", "ID3v1.1", "Café Noir", "Lame Artist",
      "Lame Album", "", "1987", 5, 0, 0, "Blues", "lame comment", "", "", kPlain},
 };
@@ -118,6 +123,45 @@ TEST(TrackTagsSamples, EveryFieldAsItsToolWroteIt) {
                             static_cast<std::size_t>(tags->Cover->StoredSize)),
                 picture);
     }
+  }
+}
+
+struct TFiguresSample {
+  const char* Path;
+  std::uint32_t LengthMs, Bitrate, SampleRate, Channels;
+};
+
+// What the encoders were asked for (two seconds, one for the lossless ones); lame resamples
+// -V 7 to 32 kHz. Length and bit rate as TagLib reads them too (tags/TagLibAgreement_test.cpp).
+const TFiguresSample kFiguresSamples[] = {
+    {"properties/vbr-xing-lame.mp3", 2052, 57, 32000, 2},
+    // Without a Xing header the first frame's bit rate stands for the whole file.
+    {"properties/vbr-no-xing-lame.mp3", 704, 160, 32000, 2},
+    {"properties/cbr-128-no-info-lame.mp3", 2038, 128, 44100, 2},
+    {"properties/mpeg2-layer3-22khz-lame.mp3", 2064, 32, 22050, 2},
+    {"properties/mono-vbr-lame.mp3", 2052, 54, 32000, 1},
+    {"properties/layer2-ffmpeg.mp2", 2011, 96, 44100, 2},
+    {"properties/96khz-flac.flac", 1000, 242, 96000, 2},
+    {"properties/5.1-flac.flac", 1000, 142, 48000, 6},
+    {"properties/5.1-oggenc.ogg", 1000, 25, 48000, 6},
+    {"properties/opus-from-44khz-opusenc.opus", 2000, 28, 44100, 2},
+    {"properties/aac-48k-ffmpeg.m4a", 2023, 47, 44100, 2},
+    {"properties/alac-mono-ffmpeg.m4a", 2000, 706, 44100, 1},
+    {"properties/wma-48k-ffmpeg.wma", 2042, 48, 44100, 2},
+    {"properties/pcm-8khz-mono-ffmpeg.wav", 2000, 64, 8000, 1},
+    {"properties/pcm-8khz-mono-ffmpeg.aiff", 2000, 128, 8000, 1},
+    {"properties/apev2-date-ffmpeg.wv", 2000, 162, 44100, 1},
+};
+
+TEST(TrackTagsSamples, AudioFiguresAsEncoded) {
+  for (const TFiguresSample& sample : kFiguresSamples) {
+    SCOPED_TRACE(sample.Path);
+    const auto tags = ReadTrackTags(kData + "/" + sample.Path);
+    ASSERT_TRUE(tags);
+    EXPECT_EQ(tags->Audio.LengthMs, sample.LengthMs);
+    EXPECT_EQ(tags->Audio.Bitrate, sample.Bitrate);
+    EXPECT_EQ(tags->Audio.SampleRate, sample.SampleRate);
+    EXPECT_EQ(tags->Audio.Channels, sample.Channels);
   }
 }
 

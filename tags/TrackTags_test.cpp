@@ -124,6 +124,11 @@ TEST(TrackTagsID3v2, FieldsByFrameAndVersion) {
                          Id3Frame(4, "TYER", L1("1998")))),
        "year=1998"},
       {"original release year last", Mp3(Id3Tag(3, Id3Frame(3, "TORY", L1("1970")))), "year=1970"},
+      // 2.2's TOR is the original release year, as TORY is later: it comes after TYE.
+      {"2.2 TOR after TYE",
+       Mp3(Id3Tag(2, Id3Frame(2, "TOR", L1("1970")) + Id3Frame(2, "TYE", L1("1999")))),
+       "year=1999"},
+      {"2.2 TOR alone", Mp3(Id3Tag(2, Id3Frame(2, "TOR", L1("1970")))), "year=1970"},
       {"an empty first frame counts as absent",
        Mp3(Id3Tag(3, Id3Frame(3, "TIT2", L1("")) + Id3Frame(3, "TIT2", L1("Later")))),
        "title=Later"},
@@ -420,7 +425,9 @@ class TCountingSource : public TMemorySource {
 
 // A megabyte of audio and a megabyte of picture: what the readers ask for stays a few headers.
 TEST(TrackTagsBounds, NeitherAudioNorPictureIsRead) {
-  const std::string audio(1 << 20, '\0');
+  // MPEG 1 layer III frames of 128 kbps at 44.1 kHz, 417 bytes each.
+  std::string audio;
+  while (audio.size() < (1 << 20)) audio += "\xFF\xFB\x90\x64"s + std::string(413, '\0');
   const std::string picture(1 << 20, '\x89');
   const std::string ape = ApeTag({{"Title", "T"}});
   const std::string apeCover = LittleEndian(picture.size() + 4, 4) + LittleEndian(2, 4) +
@@ -451,7 +458,7 @@ TEST(TrackTagsBounds, NeitherAudioNorPictureIsRead) {
     EXPECT_EQ(tags.Title, "T");
     ASSERT_TRUE(tags.Cover);
     EXPECT_EQ(tags.Cover->Size, static_cast<std::int64_t>(picture.size()));
-    EXPECT_LT(source.Asked, 4096u);
+    EXPECT_LT(source.Asked, 4096u) << name;
   }
 }
 

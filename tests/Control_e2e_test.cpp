@@ -107,10 +107,10 @@ TEST_F(ControlTest, OlderPlayersGetAnsiPathsAndImitatorsTheDump) {
   const std::string fileName = fs::path(Dir + "/plain.mp3").lexically_normal().string();
   EXPECT_EQ(JournalFrom(before)[2], "74 100 " + std::to_string(fileName.size() + 1) + " " + fileName);
 
-  // A player that answers no pointer request: the playlist dump, titled by the file names.
+  // A player that answers no pointer request: the playlist dump, titled by its #EXTINF lines.
   before = Journal().size();
   const TProcessResult listed = Jarvet({"LIST"});
-  EXPECT_EQ(listed.Output.rfind("1\ta\t/m/a.mp3\r\n2\tb\t/m/b.mp3\r\n3\tc\t/m/c.ogg\r\n4\tplain\t", 0),
+  EXPECT_EQ(listed.Output.rfind("1\tSong A\t/m/a.mp3\r\n2\tB\t/m/b.mp3\r\n3\tc\t/m/c.ogg\r\n4\tplain\t", 0),
             0u)
       << listed.Output;
   EXPECT_EQ(JournalFrom(before).back(), "1024 0 120");

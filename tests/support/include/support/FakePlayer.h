@@ -37,6 +37,7 @@ class TFakePlayer : public TPlayer {
   bool CountsItself = false;
   std::int32_t ListEntries = 3;
   TPlayerFigures PlayerFigures;
+  TInfoFigures Info{128, 245, 60000};
 
   bool IsRunning() const override { return Running; }
   bool IsGone() const override { return Gone; }
@@ -113,7 +114,7 @@ class TFakePlayer : public TPlayer {
   }
   TPlayerTrack CurrentTrack() override { return Call("CurrentTrack"), Track; }
   TPlayerFigures Figures() override { return Call("Figures"), PlayerFigures; }
-  TInfoFigures InfoFigures() override { return Call("InfoFigures"), TInfoFigures{128, 245, 60000}; }
+  TInfoFigures InfoFigures() override { return Call("InfoFigures"), Info; }
   // A player that tells of its changes (and of none here) waits out the time and says nothing
   // changed; a polled one says something may have at once. It goes after WaitsUntilGone waits.
   bool EventDriven = false;
