@@ -259,7 +259,8 @@ TEST_F(MprisTest, MpvStopIsCarriedOut) {
 
 TEST_F(MprisTest, MpvOpensFilesAndUrlsInPlaceOfItsPlaylist) {
   const Strings tracks = ThreeTracks();
-  StartMpv({tracks[2]});
+  // Paused: OPEN plays what it opens.
+  StartMpv({tracks[2]}, {"--pause=yes"});
   Check({
       {{"mpv", "OPEN", tracks[0], tracks[1]},
        0,
@@ -273,7 +274,10 @@ TEST_F(MprisTest, MpvOpensFilesAndUrlsInPlaceOfItsPlaylist) {
        0,
        "1\r\n",
        "",
-       [&] { return Mpv->Get("playlist-count") == "1" && Mpv->Get("path") == tracks[1]; }},
+       [&] {
+         return Mpv->Get("playlist-count") == "1" && Mpv->Get("path") == tracks[1] &&
+                Mpv->Get("pause") == "no";
+       }},
   });
 }
 
