@@ -42,6 +42,9 @@ class TReadOnlyFile {
   std::string FileName_;
 };
 
+// Whether the path (UTF-8) names an existing directory.
+bool IsDirectory(const std::string& path);
+
 // The one list file that a caller prepares for the player to load.
 extern const char kListFilePath[];
 

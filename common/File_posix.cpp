@@ -89,6 +89,11 @@ bool TReadOnlyFile::Close() {
   return true;
 }
 
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 bool ReplaceFileContents(const std::string& fileName, std::string_view contents, int& errorCode) {
   const std::string temporary = fileName + ".jarvet-" + std::to_string(getpid()) + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

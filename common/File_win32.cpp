@@ -94,6 +94,12 @@ bool TReadOnlyFile::Close() {
   return true;
 }
 
+bool IsDirectory(const std::string& path) {
+  const std::u16string name = Utf8ToUtf16(path);
+  const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(name.c_str()));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool ReplaceFileContents(const std::string& fileName, std::string_view contents, int& errorCode) {
   constexpr int kTries = 50;  // a reader without delete sharing holds the name a moment
   constexpr DWORD kRetryMs = 10;

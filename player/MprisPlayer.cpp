@@ -351,7 +351,10 @@ class TMprisPlayer : public TPlayer {
   bool IsGone() const override { return Gone_; }
   std::string Identity() override;
   bool Offers(TFeature feature) override;
-  std::string VersionText() override { return Identity(); }
+  std::string VersionText() override {
+    if (!IsRunning()) throw EProblem(kExitNoPlayer, kNoPlayer);
+    return Identity();
+  }
 
   void Play() override { ControlCall("Play"); }
   void Stop() override { ControlCall("Stop"); }
@@ -916,6 +919,8 @@ void TMprisPlayer::Open(const std::vector<std::string>& files) {
   }
   Call(TFeature::Open, kPlayerInterface, "OpenUri",
        [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', uri.c_str()); });
+  // A paused player stays paused with what it opened; OPEN and PLAY mean it to play.
+  if (Offers(TFeature::Control)) ControlCall("Play");
 }
 
 std::optional<std::int32_t> TMprisPlayer::LoadListFile(const std::string& path, bool replace) {

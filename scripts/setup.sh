@@ -5,8 +5,9 @@ set -euo pipefail
 # TagLib is the reference the track-tag readers are compared with in the tests. The tests against
 # real players start their own bus (dbus-daemon; dbus-send checks it) and mpv with its MPRIS
 # plugin, VLC (as another user: setpriv) and Audacious; playerctl is what the benchmark compares
-# with, hyperfine times both.
-packages=(cmake g++ make libgtest-dev libgmock-dev pkg-config libtag1-dev
+# with, hyperfine times both. The MPRIS player is built against sd-bus's header (libsystemd-dev)
+# and loads libsystemd at run time.
+packages=(cmake g++ make libgtest-dev libgmock-dev pkg-config libtag1-dev libsystemd-dev
   dbus-daemon dbus-bin mpv mpv-mpris vlc-bin vlc-plugin-base audacious util-linux
   playerctl hyperfine "$@")
 missing=()
