@@ -439,7 +439,16 @@ class TMprisPlayer : public TPlayer {
   bool CachedFlag(const char* interface, std::optional<TBusDictionary>& cache,
                   std::string_view name, bool absent);
 
+  // The player's state as last read: one GetAll of its Player interface and its Metadata serve
+  // every question of a run until something is done to it or it tells of a change.
+  void Forget() {
+    PlayerProperties_.reset();
+    Metadata_.reset();
+  }
+  // A property of the Player interface, from the state as last read.
+  TBusValue PlayerProperty(TFeature feature, const char* property);
   TMprisTrack Metadata();
+  TMprisTrack ReadMetadata();
   std::vector<std::string> Tracks();
   bool ProbeTrackList();
   bool IntrospectionHas(std::string_view member);
@@ -454,6 +463,7 @@ class TMprisPlayer : public TPlayer {
   std::optional<std::string> Identity_;
   std::optional<TBusDictionary> RootProperties_;
   std::optional<TBusDictionary> PlayerProperties_;
+  std::optional<TMprisTrack> Metadata_;
   std::optional<bool> OffersPlaylist_;
   std::optional<bool> OffersOpen_;
   std::vector<sd_bus_slot*> Slots_;
@@ -488,6 +498,7 @@ void TMprisPlayer::Connect(const std::string& parameter) {
   std::vector<TPlayStatus> statuses;
   for (const std::string& candidate : candidates) {
     Name_ = candidate;
+    Forget();
     try {
       statuses.push_back(Status());
     } catch (const EFailure&) {
@@ -500,7 +511,7 @@ void TMprisPlayer::Connect(const std::string& parameter) {
   // What was learnt of the others while asking them is not the chosen one's.
   Identity_.reset();
   RootProperties_.reset();
-  PlayerProperties_.reset();
+  Forget();
 }
 
 TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* member,
@@ -519,6 +530,9 @@ TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* 
     return TOutcome::Refused;  // arguments the bus would not carry, such as a bad object path
   }
   r = Api_->Call(Bus_, call.Get(), kCallTimeoutUs, error.Get(), reply.Out());
+  const bool reads = std::strcmp(interface, kPropertiesInterface) == 0 &&
+                     (std::strcmp(member, "Get") == 0 || std::strcmp(member, "GetAll") == 0);
+  if (!reads && destination == nullptr) Forget();  // it may have changed what was read
   if (r >= 0) return TOutcome::Done;
   if (IsOneOf(error.Name(), kGoneErrors) || (error.Name() == nullptr && IsGoneErrno(r))) {
     GoneNow();
@@ -701,8 +715,15 @@ void TMprisPlayer::Close() {
   }
 }
 
+TBusValue TMprisPlayer::PlayerProperty(TFeature feature, const char* property) {
+  if (const TBusValue* value = CachedProperty(kPlayerInterface, PlayerProperties_, property)) {
+    return *value;
+  }
+  return GetProperty(feature, kPlayerInterface, property);
+}
+
 TPlayStatus TMprisPlayer::Status() {
-  const TBusValue value = GetProperty(TFeature::Control, kPlayerInterface, "PlaybackStatus");
+  const TBusValue value = PlayerProperty(TFeature::Control, "PlaybackStatus");
   const auto* text = std::get_if<std::string>(&value);
   return text != nullptr ? StatusFromBus(*text) : TPlayStatus::Unknown;
 }
@@ -710,7 +731,9 @@ TPlayStatus TMprisPlayer::Status() {
 // Absent where the player has no Position to read, as where it does not know.
 std::optional<std::int32_t> TMprisPlayer::PositionMs() {
   if (Status() == TPlayStatus::Stopped) return std::nullopt;
-  const auto value = TryGetProperty(kPlayerInterface, "Position");
+  const TBusValue* cached = CachedProperty(kPlayerInterface, PlayerProperties_, "Position");
+  const auto value = cached != nullptr ? std::optional<TBusValue>(*cached)
+                                       : TryGetProperty(kPlayerInterface, "Position");
   const auto* us = value ? std::get_if<std::int64_t>(&*value) : nullptr;
   return us != nullptr ? MicrosecondsToMs(*us) : std::nullopt;
 }
@@ -753,7 +776,7 @@ void TMprisPlayer::SeekTo(std::int32_t milliseconds) {
 
 std::int32_t TMprisPlayer::Volume() {
   Require(TFeature::Volume);
-  const TBusValue value = GetProperty(TFeature::Volume, kPlayerInterface, "Volume");
+  const TBusValue value = PlayerProperty(TFeature::Volume, "Volume");
   if (const auto* d = std::get_if<double>(&value)) return VolumeFromBus(*d);
   return 0;
 }
@@ -772,7 +795,7 @@ void TMprisPlayer::StepVolume(std::int32_t steps) {
 
 bool TMprisPlayer::Shuffle() {
   Require(TFeature::Shuffle);
-  const TBusValue value = GetProperty(TFeature::Shuffle, kPlayerInterface, "Shuffle");
+  const TBusValue value = PlayerProperty(TFeature::Shuffle, "Shuffle");
   const bool* on = std::get_if<bool>(&value);
   return on != nullptr && *on;
 }
@@ -785,7 +808,7 @@ void TMprisPlayer::SetShuffle(bool on) {
 
 bool TMprisPlayer::Repeat() {
   Require(TFeature::Repeat);
-  const TBusValue value = GetProperty(TFeature::Repeat, kPlayerInterface, "LoopStatus");
+  const TBusValue value = PlayerProperty(TFeature::Repeat, "LoopStatus");
   const auto* status = std::get_if<std::string>(&value);
   return status != nullptr && (*status == "Track" || *status == "Playlist");
 }
@@ -796,6 +819,11 @@ void TMprisPlayer::SetRepeat(bool on) {
 }
 
 TMprisTrack TMprisPlayer::Metadata() {
+  if (!Metadata_) Metadata_ = ReadMetadata();
+  return *Metadata_;
+}
+
+TMprisTrack TMprisPlayer::ReadMetadata() {
   TMessage reply(Api_);
   Call(
       TFeature::Control, kPropertiesInterface, "Get",
@@ -1013,7 +1041,10 @@ bool TMprisPlayer::WaitForChange(int timeoutMs) {
       Gone_ = true;  // the bus connection itself is lost
       return true;
     }
-    if (Changed_ || Gone_) return true;
+    if (Changed_ || Gone_) {
+      Forget();
+      return true;
+    }
     if (r > 0) continue;
     const auto left =
         std::chrono::duration_cast<std::chrono::microseconds>(deadline - TClock::now());
