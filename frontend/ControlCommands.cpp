@@ -251,11 +251,11 @@ void Open(TCommandContext& c) {
   const std::vector<std::string> files = FilesToAdd(c, "OPEN");
   NeedPlayer(c);
   NeedFeature(c, TFeature::Open);
-  c.Player.Open(files);
+  const std::optional<std::int32_t> opened = c.Player.Open(files);
   // A player without a playlist holds what it was given.
-  const std::int64_t length = c.Player.Offers(TFeature::Playlist)
-                                  ? std::int64_t{c.Player.PlaylistLength()}
-                                  : static_cast<std::int64_t>(files.size());
+  const std::int64_t length = opened                                 ? *opened
+                              : c.Player.Offers(TFeature::Playlist) ? c.Player.PlaylistLength()
+                                                                    : files.size();
   NeedAnswers(c);
   WriteValue(c, IntToStr(length));
 }

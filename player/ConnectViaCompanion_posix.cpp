@@ -52,7 +52,9 @@ class TNoPlayer : public TPlayer {
   std::optional<std::int32_t> Add(const std::vector<std::string>&) override {
     return Fail(), std::nullopt;
   }
-  void Open(const std::vector<std::string>&) override { Fail(); }
+  std::optional<std::int32_t> Open(const std::vector<std::string>&) override {
+    return Fail(), std::nullopt;
+  }
   std::optional<std::int32_t> LoadListFile(const std::string&, bool) override {
     return Fail(), std::nullopt;
   }

@@ -388,7 +388,7 @@ class TMprisPlayer : public TPlayer {
   void ClearPlaylist() override;
   std::vector<TEntry> Entries() override;
   std::optional<std::int32_t> Add(const std::vector<std::string>& files) override;
-  void Open(const std::vector<std::string>& files) override;
+  std::optional<std::int32_t> Open(const std::vector<std::string>& files) override;
   std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
   std::int32_t ListedPosition() override { return 0; }
@@ -931,9 +931,11 @@ std::optional<std::int32_t> TMprisPlayer::Add(const std::vector<std::string>& fi
   return static_cast<std::int32_t>(files.size());
 }
 
-void TMprisPlayer::Open(const std::vector<std::string>& files) {
-  if (files.empty()) return;
+// A player with a track list may append what it opens (VLC does): it is emptied first.
+std::optional<std::int32_t> TMprisPlayer::Open(const std::vector<std::string>& files) {
+  if (files.empty()) return 0;
   Require(TFeature::Open);
+  if (Offers(TFeature::Playlist)) ClearPlaylist();
   std::string uri;
   if (files.size() == 1) {
     uri = ToUri(files[0]);
@@ -949,6 +951,7 @@ void TMprisPlayer::Open(const std::vector<std::string>& files) {
        [&](const TSdBus& api, sd_bus_message* m) { return api.AppendBasic(m, 's', uri.c_str()); });
   // A paused player stays paused with what it opened; OPEN and PLAY mean it to play.
   if (Offers(TFeature::Control)) ControlCall("Play");
+  return static_cast<std::int32_t>(files.size());
 }
 
 std::optional<std::int32_t> TMprisPlayer::LoadListFile(const std::string& path, bool replace) {

@@ -115,8 +115,9 @@ class TPlayer {
   // Appends the files. Answers how many entries were added where the player counts them by its
   // own calls; none where its playlist's length tells (ask it before and after).
   virtual std::optional<std::int32_t> Add(const std::vector<std::string>& files) = 0;
-  // Replaces the playlist with the files and plays the first.
-  virtual void Open(const std::vector<std::string>& files) = 0;
+  // Replaces the playlist with the files and plays the first. Answers the playlist's length
+  // where the player knows it by its own calls, as Add does.
+  virtual std::optional<std::int32_t> Open(const std::vector<std::string>& files) = 0;
   // PLAY and ENQUEUE with a folder and pattern: the list file prepared at path is loaded,
   // replacing the playlist (and playing) or appended to it. Answers how many entries it handed
   // over where it read the list itself; none where the playlist's length tells.

@@ -98,11 +98,12 @@ std::optional<std::int32_t> TWinampPlayer::Add(const std::vector<std::string>& f
   return std::nullopt;
 }
 
-void TWinampPlayer::Open(const std::vector<std::string>& files) {
+std::optional<std::int32_t> TWinampPlayer::Open(const std::vector<std::string>& files) {
   Api_.ClearPlaylist();
   Add(files);
   Api_.SetPlaylistPos(0);
   Api_.Play();
+  return std::nullopt;
 }
 
 std::optional<std::int32_t> TWinampPlayer::LoadListFile(const std::string& path, bool replace) {

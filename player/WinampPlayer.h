@@ -47,7 +47,7 @@ class TWinampPlayer : public TPlayer {
   void ClearPlaylist() override { Api_.ClearPlaylist(); }
   std::vector<TEntry> Entries() override;
   std::optional<std::int32_t> Add(const std::vector<std::string>& files) override;
-  void Open(const std::vector<std::string>& files) override;
+  std::optional<std::int32_t> Open(const std::vector<std::string>& files) override;
   std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override;
   TPlaylist ListedFiles() override;
   std::int32_t ListedPosition() override { return Api_.GetPlaylistPos(); }

@@ -1,10 +1,9 @@
 // jarvet against real MPRIS players (mpv, VLC, Audacious) on a private bus: each command's
 // line and exit status, and its effect as the player itself reports it.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -262,7 +261,8 @@ TEST_F(MprisTest, MpvStopIsCarriedOut) {
 
 TEST_F(MprisTest, MpvOpensFilesAndUrlsInPlaceOfItsPlaylist) {
   const Strings tracks = ThreeTracks();
-  StartMpv({tracks[2]});
+  // Paused: OPEN plays what it opens.
+  StartMpv({tracks[2]}, {"--pause=yes"});
   Check({
       {{"mpv", "OPEN", tracks[0], tracks[1]},
        0,
@@ -276,7 +276,10 @@ TEST_F(MprisTest, MpvOpensFilesAndUrlsInPlaceOfItsPlaylist) {
        0,
        "1\r\n",
        "",
-       [&] { return Mpv->Get("playlist-count") == "1" && Mpv->Get("path") == tracks[1]; }},
+       [&] {
+         return Mpv->Get("playlist-count") == "1" && Mpv->Get("path") == tracks[1] &&
+                Mpv->Get("pause") == "no";
+       }},
   });
 }
 
@@ -471,8 +474,8 @@ TEST_F(MprisTest, VlcCarriesOutThePlaylistCommandsAndShuffle) {
        "",
        [&] {
          Strings now = Vlc->PlaylistTitles();
-         Strings expected{kFirstTitle, "Second Song", "Third Song", "Third Song", "Second Song",
-                          kFirstTitle};
+         Strings expected{kFirstTitle,  "Second Song", "Third Song",
+                          "Third Song", "Second Song", kFirstTitle};
          std::sort(now.begin(), now.end());
          std::sort(expected.begin(), expected.end());
          return now == expected;
@@ -500,6 +503,23 @@ TEST_F(MprisTest, VlcCarriesOutThePlaylistCommandsAndShuffle) {
       {{"vlc", "STOP"}, 0, "Playback stopped\r\n", "", [&] { return !Vlc->Playing(); }},
       {{"vlc", "STATUS"}, 0, "stopped\r\n", "", nullptr},
       {{"vlc", "CLEAR"}, 0, "Clearing playlist...\r\n", "", titles({})},
+  });
+}
+
+TEST_F(MprisTest, VlcOpenReplacesItsPlaylist) {
+  // VLC's own OpenUri appends and plays: replacing is jarvet's part.
+  const Strings tracks = ThreeTracks();
+  StartVlc({tracks[0], tracks[1]});
+  ASSERT_TRUE(WaitUntil([&] { return Vlc->PlaylistTitles().size() == 2; }));
+  Check({
+      {{"vlc", "OPEN", tracks[2]},
+       0,
+       "1\r\n",
+       "",
+       [&] {
+         return Vlc->PlaylistTitles() == Strings{"Third Song"} &&
+                Vlc->CurrentInput() == FileUri(tracks[2]) && Vlc->Playing();
+       }},
   });
 }
 

@@ -36,26 +36,40 @@ const char kMprisPath[] = "/org/mpris/MediaPlayer2";
 
 using Environment = std::map<std::string, std::string>;
 
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
+// A program's parameters and environment, made before fork: a test may have threads (the HTTP
+// server), so the child calls nothing that allocates.
+class TExecImage {
+ public:
+  TExecImage(const std::vector<std::string>& argv, const Environment& overrides) : Argv_(argv) {
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+      const std::string text = *variable;
+      if (overrides.count(text.substr(0, text.find('='))) == 0) Environment_.push_back(text);
+    }
+    for (const auto& [name, value] : overrides) Environment_.push_back(name + "=" + value);
+    ArgvPointers_ = Pointers(Argv_);
+    EnvironmentPointers_ = Pointers(Environment_);
+  }
+  // In the child: standard input from /dev/null, then exec; never returns. The child dies with
+  // the test, also when the test is killed and no destructor runs.
+  [[noreturn]] void Exec(pid_t parent) const {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    const int null = open("/dev/null", O_RDONLY);
+    dup2(null, STDIN_FILENO);
+    execvpe(ArgvPointers_[0], ArgvPointers_.data(), EnvironmentPointers_.data());
+    _exit(127);
+  }
 
-// In the child: the environment, standard input from /dev/null, then exec; never returns. The
-// child dies with the test, also when the test is killed and no destructor runs.
-[[noreturn]] void Exec(std::vector<std::string> argv, const Environment& environment,
-                       pid_t parent) {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != parent) _exit(127);
-  for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-  const int null = open("/dev/null", O_RDONLY);
-  dup2(null, STDIN_FILENO);
-  const std::vector<char*> pointers = Pointers(argv);
-  execvp(pointers[0], pointers.data());
-  _exit(127);
-}
+ private:
+  static std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+  }
+  std::vector<std::string> Argv_, Environment_;
+  std::vector<char*> ArgvPointers_, EnvironmentPointers_;
+};
 
 // A connected Unix-domain stream socket, or -1.
 int ConnectUnix(const std::string& path) {
@@ -205,6 +219,7 @@ Environment HomeEnvironment(const std::string& home, const TPrivateBus& bus) {
 
 TProcessGroup::TProcessGroup(const std::vector<std::string>& argv, const Environment& environment,
                              const std::string& outputPath) {
+  const TExecImage image(argv, environment);
   const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
@@ -212,7 +227,7 @@ TProcessGroup::TProcessGroup(const std::vector<std::string>& argv, const Environ
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
-    Exec(argv, environment, parent);
+    image.Exec(parent);
   }
   if (child < 0) return;
   setpgid(child, child);  // both sides: the group exists whichever runs first
@@ -261,13 +276,14 @@ namespace {
 std::string RunToolWith(const std::vector<std::string>& argv, const Environment& environment) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return std::string();
+  const TExecImage image(argv, environment);
   const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
     dup2(out[1], STDOUT_FILENO);
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDERR_FILENO);
-    Exec(argv, environment, parent);
+    image.Exec(parent);
   }
   close(out[1]);
   if (child < 0) {

@@ -89,10 +89,12 @@ class TFakePlayer : public TPlayer {
     return CountsItself ? std::optional<std::int32_t>(static_cast<std::int32_t>(files.size()))
                         : std::nullopt;
   }
-  void Open(const std::vector<std::string>& files) override {
+  std::optional<std::int32_t> Open(const std::vector<std::string>& files) override {
     Call("Open");
     Playlist.clear();
     for (const std::string& file : files) Playlist.push_back({"", file});
+    return CountsItself ? std::optional<std::int32_t>(static_cast<std::int32_t>(files.size()))
+                        : std::nullopt;
   }
   std::optional<std::int32_t> LoadListFile(const std::string& path, bool replace) override {
     Call((replace ? "LoadListFile replace " : "LoadListFile append ") + path);
