@@ -15,6 +15,7 @@
 #include "CommandLine.h"
 #include "Failure.h"
 #include "NowCommands.h"
+#include "Platform.h"
 #include "Text.h"
 #include "Unicode.h"
 
@@ -215,20 +216,20 @@ void List(TCommandContext& c) {
 std::vector<std::string> FilesToAdd(const TCommandContext& c, const char* command) {
   namespace fs = std::filesystem;
   std::vector<std::string> files;
-  for (const TParameter& parameter : SplitCommandLine(c.ArgTextUtf8)) {
-    if (IsUrl(parameter.Text)) {
-      files.push_back(parameter.Text);
+  for (const std::string& word : ArgumentWords(c)) {
+    if (IsUrl(word)) {
+      files.push_back(word);
       continue;
     }
     std::error_code error;
-    const fs::path path = fs::u8path(parameter.Text);
-    if (!fs::exists(path, error)) BadArgument("no such file: " + parameter.Text);
+    const fs::path path = fs::u8path(word);
+    if (word.empty() || !fs::exists(path, error)) BadArgument("no such file: " + ShownName(word));
     fs::path absolute = fs::absolute(path, error).lexically_normal();
     // "." comes back as "/dir/": a folder is named without its closing separator.
     if (!absolute.has_filename() && absolute != absolute.root_path()) {
       absolute = absolute.parent_path();
     }
-    files.push_back(error ? parameter.Text : absolute.u8string());
+    files.push_back(error ? word : absolute.u8string());
   }
   if (files.empty()) BadArgument(std::string(command) + " takes one or more files or URLs");
   return files;
@@ -256,49 +257,60 @@ void Open(TCommandContext& c) {
   WriteValue(c, IntToStr(length));
 }
 
+// Each line fits a terminal of 80 columns.
 constexpr const char* kHelp[] = {
     "usage: jarvet <player directory> <command> [argument]",
-    "VERSION            the player's version number",
-    "CLEAR              empties the playlist",
-    "CLOSE              closes the player",
-    "PLAY [LIST]        plays; with an argument, starts the player on the list file",
-    "ENQUEUE LIST       adds the list file to the playlist",
-    "STOP               stops",
-    "PAUSE              toggles pause",
-    "PREV, NEXT         previous or next track",
-    "FF [S], REW [S]    forward or back in 5-second steps (default 5 s)",
-    "SKIPTO N           plays track N, from 1",
-    "SEEK S|M:SS        jumps to the time",
-    "SETVOL N           sets the volume, 0-255",
+    "VERSION              the player's version number",
+    "CLEAR                empties the playlist",
+    "CLOSE                closes the player",
+    "PLAY                 plays",
+    "PLAY \"FOLDER\" PATTERN  replaces the playlist with the list file (below), which",
+    "                     holds the folder's files that match the pattern; plays",
+    "ENQUEUE \"FOLDER\" PATTERN  adds the list file's files to the playlist",
+    "STOP                 stops",
+    "PAUSE                toggles pause",
+    "PREV, NEXT           previous or next track",
+    "FF [S], REW [S]      forward or back in 5-second steps (default 5 s)",
+    "SKIPTO N             plays track N, from 1",
+    "SEEK S|M:SS          jumps to the time",
+    "SETVOL N             sets the volume, 0-255",
     "VOLUP [N], VOLDOWN [N]  steps the volume (default 1)",
-    "POS                the playlist position, from 0",
-    "INFO               the now-playing line",
-    "STATUS             playing, paused or stopped",
+    "POS                  the playlist position, from 0",
+    "INFO                 the now-playing line",
+    "STATUS               playing, paused or stopped",
     "VOLUME [N|+N|-N|N%]  sets or shows the volume, 0-255",
     "SHUFFLE [on|off|toggle], REPEAT [on|off|toggle]  sets or shows the flag",
-    "TOGGLE             plays when stopped, else toggles pause; shows the new status",
-    "FADEOUT            fades out and stops",
+    "TOGGLE               plays when stopped, else toggles pause; shows the status",
+    "FADEOUT              fades out and stops",
     "SEEKBY +S|-S|+M:SS|-M:SS  moves the play position; shows it",
-    "LIST               the playlist: number, tab, title, tab, file",
-    "ADD FILE...        appends files or URLs; shows how many entries were added",
-    "OPEN FILE...       replaces the playlist with files or URLs and plays; shows its length",
-    "NOW [TEMPLATE]     the current track by the template (default [{artist} - ]{title})",
-    "JSON               the current track and the player as one JSON object",
-    "WATCH [TEMPLATE]   a line at start and at each change, until the player closes",
+    "LIST                 the playlist: number, tab, title, tab, file",
+    "ADD FILE...          appends files or URLs; shows how many entries were added",
+    "OPEN FILE...         replaces the playlist with files or URLs and plays;",
+    "                     shows its length",
+    "NOW [TEMPLATE]       the current track by the template ([{artist} - ]{title})",
+    "JSON                 the current track and the player as one JSON object",
+    "WATCH [TEMPLATE]     a line at start and at each change; ends with the player",
     "WATCHFILE FILE [TEMPLATE]  keeps the file holding the current text, until ended",
-    "ART FILE           writes the current track's cover picture into the file",
-    "HELP               this list",
-    "Template fields: {title} {artist} {album} {albumartist} {year} {track} {tracktotal} {disc}",
-    "{genre} {comment} {composer} {file} {filename} {format} {status} {position} {length}",
-    "{remaining} {positionms} {lengthms} {bitrate} {samplerate} {channels} {volume} {shuffle}",
-    "{repeat} {playlistpos} {playlistlength}; {a|b} the first that is not empty; [ ... ] left",
-    "out when a field in it is empty; {{ }} [[ ]] the characters themselves.",
-    "The newer commands (STATUS to HELP) write UTF-8 and exit with 2 for a bad argument,",
-    "3 when no player runs, 4 when nothing plays (or no cover), 1 when output or a file fails.",
+    "ART FILE             writes the current track's cover picture into the file",
+    "HELP                 this list",
+    nullptr,  // the list file's line
+    "Template fields: {title} {artist} {album} {albumartist} {year} {track}",
+    "{tracktotal} {disc} {genre} {comment} {composer} {file} {filename} {format}",
+    "{status} {position} {length} {remaining} {positionms} {lengthms} {bitrate}",
+    "{samplerate} {channels} {volume} {shuffle} {repeat} {playlistpos}",
+    "{playlistlength}. {a|b} is the first that is not empty; [ ... ] is left out",
+    "when a field in it is empty; \\[ \\] \\{ \\} \\| \\\\ and {{ }} are the characters.",
+    "The newer commands (STATUS to HELP) write UTF-8 and exit with 2 for a bad",
+    "argument, 3 when no player runs or it does not answer, 4 when nothing plays",
+    "(or there is no cover), 1 when the output or a file cannot be written.",
 };
 
 void Help(TCommandContext& c) {
-  for (const char* line : kHelp) WriteValue(c, line);
+  for (const char* line : kHelp) {
+    WriteValue(c, line != nullptr ? line
+                                  : std::string("The list file is ") + kListFilePath +
+                                        ", one file a line, written beforehand.");
+  }
 }
 
 struct TControlCommand {
@@ -314,6 +326,19 @@ constexpr TControlCommand kControlCommands[] = {
     {"ART", CoverArt},  {"HELP", Help},
 };
 
+// Why standard output could not be written, in words a user can act on.
+std::string OutputFailure(int code) {
+  switch (code) {
+    case 6: return "cannot write standard output: it is closed";  // an invalid handle
+    case 109:
+    case 232: return "cannot write standard output: the pipe is closed (nothing reads it)";
+    case 101:
+    case 112: return "cannot write standard output: disk full";
+    case 5: return "cannot write standard output: access denied";
+    default: return "cannot write standard output: I/O error " + std::to_string(code);
+  }
+}
+
 void WriteError(TCommandContext& c, const std::string& message) {
   int ignored = 0;
   c.Errors.WriteUtf8("jarvet: " + message + "\r\n", ignored);
@@ -326,6 +351,26 @@ std::string OneLine(std::string text) {
     if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
   }
   return text;
+}
+
+std::vector<std::string> ArgumentWords(const TCommandContext& c) {
+  if (c.ArgWords) return *c.ArgWords;
+  std::vector<std::string> words;
+  for (TParameter& parameter : SplitCommandLine(c.ArgTextUtf8)) {
+    words.push_back(std::move(parameter.Text));
+  }
+  return words;
+}
+
+std::string ShownName(std::string_view name) {
+  constexpr std::size_t kMaxShown = 200;
+  std::size_t characters = 0;
+  std::size_t end = 0;
+  for (; end < name.size(); ++end) {
+    const bool starts = (static_cast<unsigned char>(name[end]) & 0xC0) != 0x80;
+    if (starts && characters++ == kMaxShown) break;
+  }
+  return OneLine(std::string(name.substr(0, end))) + (end < name.size() ? "..." : "");
 }
 
 void Fail(int status, std::string message) { throw TCommandError{status, std::move(message)}; }
@@ -368,7 +413,8 @@ bool DispatchControlCommand(const std::string& commandWord, TCommandContext& con
       context.Status = error.Status;
     } catch (const EFailure& failure) {
       context.Out.Discard();
-      WriteError(context, failure.Message());
+      const int output = context.Out.WriteError();
+      WriteError(context, output != 0 ? OutputFailure(output) : failure.Message());
       context.Status = kExitFailure;
     }
     return true;

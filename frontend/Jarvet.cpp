@@ -1,6 +1,9 @@
 // One run of the program, from its raw command line to its exit status.
 #include "Jarvet.h"
 
+#include <optional>
+
+#include "CodePage.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Failure.h"
@@ -21,6 +24,21 @@ std::string ArgumentText(std::string_view raw, const std::vector<TParameter>& pa
   return parameters.size() > 3 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
 }
 
+// The words after the command word as the platform passed them, in UTF-8: only where the split
+// of the text found the same first three (an empty word or a quote in them shifts it).
+std::optional<std::vector<std::string>> WordsAfterCommand(
+    const std::vector<std::string>* words, const std::vector<TParameter>& parameters) {
+  if (words == nullptr || words->size() < 3 || parameters.size() < 3) return std::nullopt;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if ((*words)[i] != parameters[i].Text) return std::nullopt;
+  }
+  std::vector<std::string> utf8;
+  for (auto word = words->begin() + 3; word != words->end(); ++word) {
+    utf8.push_back(AnsiToUtf8(*word));
+  }
+  return utf8;
+}
+
 int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& errors) {
   const std::vector<TParameter> parameters = SplitCommandLine(raw.Ansi);
   const std::size_t count = parameters.empty() ? 0 : parameters.size() - 1;
@@ -35,6 +53,7 @@ int Run(TRawCommandLine raw, TPlatform& platform, TOutput& out, TOutputSink& err
   std::string argTextUtf8 =
       raw.Utf8 == raw.Ansi ? argText : ArgumentText(raw.Utf8, SplitCommandLine(raw.Utf8));
   TCommandContext context{player, out, std::move(argText), errors, std::move(argTextUtf8)};
+  context.ArgWords = WordsAfterCommand(raw.Words, parameters);
   DispatchCommand(parameters[2].Text, context);
   return context.Status;
 }

@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
   const auto platform = jarvet::CreateSystemPlatform();
   const std::string ansi = jarvet::RawCommandLine(argc, argv);
   const std::string utf8 = jarvet::RawCommandLineUtf8(argc, argv);
-  return jarvet::RunJarvet({ansi, utf8}, *platform, jarvet::StandardOutput(),
-                           jarvet::StandardError(), jarvet::ModuleFileName());
+  const auto words = jarvet::CommandWords(argc, argv);
+  return jarvet::RunJarvet({ansi, utf8, words ? &*words : nullptr}, *platform,
+                           jarvet::StandardOutput(), jarvet::StandardError(),
+                           jarvet::ModuleFileName());
 }

@@ -2,6 +2,7 @@
 // ID3v2 tag when the file has one, its ID3v1 trailer otherwise.
 #include "NowPlaying.h"
 
+#include "ControlCommands.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "Text.h"
@@ -25,8 +26,9 @@ void WriteLine(TCommandContext& c, unsigned track, const std::string& title, con
   const std::string bitrate = c.Player.GetBitrate();
   const std::string length = c.Player.GetLength();
   const std::string position = c.Player.GetPosition();
-  c.Out.WriteLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd + position +
-                  "/" + length + ") @ " + bitrate + " kbps" + suffix + ".");
+  // A line feed or tab in a tag would break the one line: it shows as a blank, as in NOW.
+  c.Out.WriteLine(OneLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd +
+                          position + "/" + length + ") @ " + bitrate + " kbps" + suffix + "."));
 }
 
 }  // namespace

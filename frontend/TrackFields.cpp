@@ -17,6 +17,12 @@ constexpr std::int64_t kMsPerSecond = 1000;
 
 bool IsTrackField(TField field) { return field <= TField::Format; }
 
+// The player's figures of the playing track: with an empty playlist they are the last track's,
+// or the player's defaults, and stand for nothing.
+bool IsTrackFigure(TField field) {
+  return field == TField::Bitrate || field == TField::SampleRate || field == TField::Channels;
+}
+
 
 std::string TagText(const TTrackFacts& f, std::string tags::TTrackTags::*member) {
   return f.Tags ? (*f.Tags).*member : std::string();
@@ -77,6 +83,7 @@ bool IsClockField(TField field) {
 
 TValue ValueOf(const TTrackFacts& f, TField field) {
   if (IsTrackField(field) && f.File.empty()) return {};
+  if (IsTrackFigure(field) && f.PlaylistLength <= 0) return {};
   switch (field) {
     case TField::Title: {
       const std::string tagged = TagText(f, &tags::TTrackTags::Title);
@@ -165,7 +172,10 @@ TFactNeeds NeedsOf(const std::vector<std::size_t>& fields) {
       case TField::Status: needs.Status = true; break;
       case TField::Position: case TField::Length: case TField::Remaining:
       case TField::PositionMs: case TField::LengthMs: needs.Times = true; break;
-      case TField::Bitrate: case TField::SampleRate: case TField::Channels: needs.Info = true; break;
+      case TField::Bitrate: case TField::SampleRate: case TField::Channels:
+        needs.Info = true;
+        needs.Playlist = true;  // they stand for nothing with an empty playlist
+        break;
       case TField::Volume: needs.Volume = true; break;
       case TField::Shuffle: case TField::Repeat: needs.Flags = true; break;
       case TField::PlaylistPos: case TField::PlaylistLength: needs.Playlist = true; break;
