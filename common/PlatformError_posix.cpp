@@ -30,6 +30,8 @@ int WindowsErrorCode(int posixError, const std::string& path) {
     case EDQUOT: return 101;
     // errno 5 would read as "File access denied": report the device failure Windows would.
     case EIO: return 31;
+    // errno 32 would be a sharing violation: report what writing into a closed pipe gives there.
+    case EPIPE: return 232;
     default: return posixError;
   }
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace jarvet {
 
@@ -11,6 +13,10 @@ namespace jarvet {
 std::string RawCommandLine(int argc, char** argv);
 // The same in UTF-8: on Windows from the wide command line, so that no character is lost.
 std::string RawCommandLineUtf8(int argc, char** argv);
+
+// The parameters as the platform passed them, the invocation name first, in the code page; none
+// where the platform passes one command-line text (Windows), which RawCommandLine gives whole.
+std::optional<std::vector<std::string>> CommandWords(int argc, char** argv);
 
 // Called before anything is opened: standard input, output and error are made valid (a closed
 // one is replaced by a descriptor that fails every write), and a closed pipe on standard output

@@ -22,6 +22,10 @@ std::string RawCommandLineUtf8(int argc, char** argv) {
   return AnsiToUtf8(RawCommandLine(argc, argv));
 }
 
+std::optional<std::vector<std::string>> CommandWords(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 // A standard descriptor that the caller closed would be taken by the first file or socket the run
 // opens, and a line meant for standard output would go there. /dev/null opened for reading fills
 // the gap: reads find nothing and writes fail, as they would on the closed descriptor.

@@ -13,6 +13,8 @@ std::string RawCommandLineUtf8(int, char**) {
   return Utf16ToUtf8(wide);
 }
 
+std::optional<std::vector<std::string>> CommandWords(int, char**) { return std::nullopt; }
+
 void PrepareProcess() {}
 
 std::string ModuleFileName() {

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <limits>
 
+#include "File.h"
+
 namespace jarvet {
 
 std::string TrimControl(std::string_view text) {
@@ -138,7 +140,7 @@ std::string TextBefore(std::string_view text, char delimiter) {
 }
 
 std::string FileNameOf(std::string_view path) {
-  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t slash = path.find_last_of(kPathSeparators);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 

@@ -36,7 +36,7 @@ std::string IntToStr(std::int64_t value);
 // whole; a byte that begins no character counts as one.
 std::string FirstCharacters(std::string_view text, std::size_t count);
 
-// The last part of a path, behind its last "/" or "\\".
+// The last part of a path, behind its last separator: "/", and on Windows "\\" too.
 std::string FileNameOf(std::string_view path);
 // The last part of a path without its extension ("a.b.mp3" gives "a.b"; ".hidden" stays).
 std::string FileStem(std::string_view path);

@@ -113,7 +113,13 @@ TEST(Text, PathRules) {
     bool Url;
   } cases[] = {
       {"/m/a.b.mp3", "a.b.mp3", "a.b", false},
+#ifdef _WIN32
       {"C:\\Music\\Song.flac", "Song.flac", "Song", false},
+      {"/m/back\\slash.mp3", "slash.mp3", "slash", false},
+#else
+      // A backslash is an ordinary character of a POSIX file name.
+      {"/m/back\\slash.mp3", "back\\slash.mp3", "back\\slash", false},
+#endif
       {"/m/.hidden", ".hidden", ".hidden", false},
       {"plain", "plain", "plain", false},
       {"http://radio.example/live", "live", "live", true},

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
+#include "CommandLine.h"
 #include "ControlCommands.h"
+#include "File.h"
 #include "NowCommands.h"
 #include "NowPlaying.h"
 #include "Text.h"
@@ -55,6 +57,19 @@ const std::vector<TCommand> kCommands = {
     {"ART", "FILE", "writes the current cover picture into the file", CoverArt, false},
     {"HELP", "", "this list", Help, false},
 };
+
+// Why standard output could not be written, in words a user can act on.
+std::string OutputFailure(int code) {
+  switch (code) {
+    case 6: return "cannot write standard output: it is closed";  // an invalid handle
+    case 109:
+    case 232: return "cannot write standard output: the pipe is closed (nothing reads it)";
+    case 101:
+    case 112: return "cannot write standard output: disk full";
+    case 5: return "cannot write standard output: access denied";
+    default: return "cannot write standard output: I/O error " + std::to_string(code);
+  }
+}
 
 void WriteError(TCommandContext& c, const std::string& message) {
   int ignored = 0;
@@ -108,7 +123,8 @@ int RunCommand(const TCommand& command, TCommandContext& context) {
   } catch (const EFailure& failure) {
     if (command.Original) throw;
     context.Out.Discard();
-    WriteError(context, failure.Message());
+    const int output = context.Out.WriteError();
+    WriteError(context, output != 0 ? OutputFailure(output) : failure.Message());
     return kExitFailure;
   }
 }
@@ -128,8 +144,12 @@ std::vector<std::string> HelpLines() {
     AppendWrapped(lines, head + help, kHelpIndent);
   }
   AppendWrapped(lines,
-                "{a|b} the first that is not empty; [ ... ] left out when a field in it is "
-                "empty; {{ }} [[ ]] the characters themselves.",
+                "{a|b} is the first that is not empty; [ ... ] is left out when a field in it is "
+                "empty; \\[ \\] \\{ \\} \\| \\\\ and {{ }} are the characters.",
+                0);
+  AppendWrapped(lines,
+                std::string("The list file is ") + kListFilePath +
+                    ", one file a line, written beforehand.",
                 0);
   AppendWrapped(lines,
                 "The newer commands (STATUS to HELP) write UTF-8 and exit with 2 for a bad "
@@ -138,6 +158,26 @@ std::vector<std::string> HelpLines() {
                 "output or a file fails.",
                 0);
   return lines;
+}
+
+std::vector<std::string> ArgumentWords(const TCommandContext& c) {
+  if (c.ArgWords) return *c.ArgWords;
+  std::vector<std::string> words;
+  for (TParameter& parameter : SplitCommandLine(c.ArgTextUtf8)) {
+    words.push_back(std::move(parameter.Text));
+  }
+  return words;
+}
+
+std::string ShownName(std::string_view name) {
+  constexpr std::size_t kMaxShown = 200;
+  std::size_t characters = 0;
+  std::size_t end = 0;
+  for (; end < name.size(); ++end) {
+    const bool starts = (static_cast<unsigned char>(name[end]) & 0xC0) != 0x80;
+    if (starts && characters++ == kMaxShown) break;
+  }
+  return OneLine(std::string(name.substr(0, end))) + (end < name.size() ? "..." : "");
 }
 
 std::string OneLine(std::string text) {

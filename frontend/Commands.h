@@ -4,7 +4,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Failure.h"
 #include "Output.h"
@@ -24,6 +27,9 @@ struct TCommandContext {
   std::string ArgTextUtf8;
   // Finds the player again, for commands that outlive it.
   std::function<std::unique_ptr<TPlayer>()> Reconnect;
+  // On POSIX the words after the command word as the shell gave them, in UTF-8; none where the
+  // platform passes one command-line text (Windows). Read through ArgumentWords.
+  std::optional<std::vector<std::string>> ArgWords = std::nullopt;
 };
 
 [[noreturn]] void Fail(int status, const std::string& message);
@@ -38,6 +44,12 @@ void NoArgument(const TCommandContext& c, const char* command);
 // The text with every control character (a tab, a line end) turned into a blank, so that it
 // stays one line and its fields stay apart.
 std::string OneLine(std::string text);
+// The words of the argument in UTF-8: on POSIX each word after the command as the shell gave it
+// (ArgWords), on Windows the argument split like parameters. Commands that take files read these.
+std::vector<std::string> ArgumentWords(const TCommandContext& c);
+// A name (a file, an argument) as a message quotes it: on one line, its first 200 characters at
+// the most.
+std::string ShownName(std::string_view name);
 // One UTF-8 line of the command's output.
 void WriteValue(TCommandContext& c, const std::string& value);
 

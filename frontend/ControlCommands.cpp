@@ -215,20 +215,20 @@ namespace {
 std::vector<std::string> FilesToAdd(const TCommandContext& c, const char* command) {
   namespace fs = std::filesystem;
   std::vector<std::string> files;
-  for (const TParameter& parameter : SplitCommandLine(c.ArgTextUtf8)) {
-    if (IsUrl(parameter.Text)) {
-      files.push_back(parameter.Text);
+  for (const std::string& word : ArgumentWords(c)) {
+    if (IsUrl(word)) {
+      files.push_back(word);
       continue;
     }
     std::error_code error;
-    const fs::path path = fs::u8path(parameter.Text);
-    if (!fs::exists(path, error)) BadArgument("no such file: " + parameter.Text);
+    const fs::path path = fs::u8path(word);
+    if (word.empty() || !fs::exists(path, error)) BadArgument("no such file: " + ShownName(word));
     fs::path absolute = fs::absolute(path, error).lexically_normal();
     // "." comes back as "/dir/": a folder is named without its closing separator.
     if (!absolute.has_filename() && absolute != absolute.root_path()) {
       absolute = absolute.parent_path();
     }
-    files.push_back(error ? parameter.Text : absolute.u8string());
+    files.push_back(error ? word : absolute.u8string());
   }
   if (files.empty()) BadArgument(std::string(command) + " takes one or more files or URLs");
   return files;

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
+#include "CommandLine.h"
 #include "support/FakePlatform.h"
 #include "support/WindowPlayers.h"
 #include "support/StringSink.h"
+#include "File.h"
 #include "Jarvet.h"
 #include "PlayerProtocol.h"
 
@@ -147,6 +150,29 @@ TEST(ControlCommands, APlayerThatStopsAnsweringCountsAsGone) {
   EXPECT_EQ(result.Messages.size(), 1u) << "nothing more is sent once it is gone";
 }
 
+// WATCH ends with 0 when the player closes, but a player that hangs is another matter.
+TEST(ControlCommands, WatchTellsAPlayerThatHangsFromOneThatCloses) {
+  for (const bool hangs : {false, true}) {
+    TFakePlatform platform;
+    Playing(platform);
+    platform.Answer(0, kReqGetPlayingFileW, 0x20000);
+    const std::u16string file = u"/m/a.mp3";
+    platform.Memory[0x20000] =
+        std::string(reinterpret_cast<const char*>(file.c_str()), (file.size() + 1) * 2);
+    int statusQueries = 0;
+    platform.OnMessage = [&](const TSentMessage& m) {
+      if (m == Request(0, kReqGetStatus) && ++statusQueries == 3) {
+        platform.Gone = true;
+        platform.Hung = hangs;
+      }
+    };
+    const TResult result = RunControl("j d WATCH {status} {title}", platform);
+    EXPECT_EQ(result.Output, "playing a\r\n") << hangs;
+    EXPECT_EQ(result.Status, hangs ? 3 : 0);
+    EXPECT_EQ(result.Errors, hangs ? "jarvet: the player did not answer\r\n" : "");
+  }
+}
+
 TEST(ControlCommands, SeekByNeedsSomethingPlaying) {
   TFakePlatform platform;
   platform.Answer(kTimePosition, kReqGetOutputTime, -1);
@@ -205,7 +231,89 @@ TEST(ControlCommands, HelpNeedsNoPlayer) {
   for (const char* command : {"VERSION", "INFO", "STATUS", "VOLUME", "SEEKBY", "LIST", "OPEN"}) {
     EXPECT_NE(result.Output.find("\r\n" + std::string(command)), std::string::npos) << command;
   }
+  // Every line fits a terminal of 80 columns, its cursor included.
+  std::size_t lines = 0;
+  for (std::size_t start = 0; start < result.Output.size(); ++lines) {
+    const std::size_t end = result.Output.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LT(end - start, 80u) << result.Output.substr(start, end - start);
+    start = end + 2;
+  }
+  EXPECT_GT(lines, 30u);
+  // The list-loading argument is the folder and the pattern it names.
+  EXPECT_NE(result.Output.find("\r\nPLAY [\"FOLDER\" PATTERN] "), std::string::npos);
+  EXPECT_NE(result.Output.find("\r\nENQUEUE \"FOLDER\" PATTERN "), std::string::npos);
+  EXPECT_NE(result.Output.find(std::string("The list file is ") + kListFilePath),
+            std::string::npos);
 }
+
+// The report says what went wrong with standard output, not only its error code.
+TEST(ControlCommands, OutputThatCannotBeWrittenIsSaidInWords) {
+  const struct {
+    int Code;
+    const char* Errors;
+  } cases[] = {
+      {6, "jarvet: cannot write standard output: it is closed\r\n"},
+      {232, "jarvet: cannot write standard output: the pipe is closed (nothing reads it)\r\n"},
+      {109, "jarvet: cannot write standard output: the pipe is closed (nothing reads it)\r\n"},
+      {101, "jarvet: cannot write standard output: disk full\r\n"},
+  };
+  for (const auto& c : cases) {
+    TFakePlatform platform;
+    Playing(platform);
+    TStringSink out;
+    out.FailWith = c.Code;
+    TStringSink errors;
+    EXPECT_EQ(RunJarvet({"j d STATUS", "j d STATUS"}, testing::WindowPlayers(platform), out, errors, "jarvet"), 1);
+    EXPECT_EQ(errors.Text, c.Errors);
+  }
+}
+
+// A file name is quoted whole up to 200 characters, on one line.
+TEST(ControlCommands, AMissingFileIsQuotedUpTo200Characters) {
+  TFakePlatform platform;
+  const std::string name = "/no/" + std::string(296, 'x');
+  TResult result = RunControl("j d ADD " + name, platform);
+  EXPECT_EQ(result.Status, 2);
+  EXPECT_EQ(result.Errors, "jarvet: no such file: " + name.substr(0, 200) + "...\r\n");
+  // Characters, not bytes: a multi-byte character is not cut.
+  const std::string wide = "/no/" + std::string(195, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9";
+  result = RunControl("j d ADD " + wide, platform);
+  EXPECT_EQ(result.Errors, "jarvet: no such file: " + wide.substr(0, 201) + "...\r\n");
+}
+
+#ifndef _WIN32
+// On POSIX the shell has split the command line already: each word after the command is a file
+// as it is, a quote or an ampersand in it included. (No Windows file name holds a quote.)
+TEST(ControlCommands, FileCommandsTakeTheShellsWordsAsTheyAre) {
+  namespace fs = std::filesystem;
+  const fs::path file = fs::absolute("it's \"quoted\" & name.mp3").lexically_normal();
+  std::ofstream(file) << "x";
+  const std::vector<std::string> words{"j", "d", "ADD", file.string(), "line\nbreak.mp3"};
+  const std::string raw = JoinCommandLine(words);
+  TFakePlatform platform;
+  platform.Answer(0, kReqGetVersion, 0x2095);  // before 5.0: ANSI paths
+  TStringSink out;
+  TStringSink errors;
+  const int status = RunJarvet({raw, raw, &words}, testing::WindowPlayers(platform), out, errors, "jarvet");
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(errors.Text, "jarvet: no such file: line break.mp3\r\n") << "one line";
+
+  const std::vector<std::string> one(words.begin(), words.end() - 1);
+  const std::string oneRaw = JoinCommandLine(one);
+  TStringSink out2;
+  TStringSink errors2;
+  EXPECT_EQ(RunJarvet({oneRaw, oneRaw, &one}, testing::WindowPlayers(platform), out2, errors2, "jarvet"), 0)
+      << errors2.Text;
+  ASSERT_EQ(platform.Copied.size(), 1u);
+  EXPECT_EQ(platform.Copied[0], file.string() + '\0');
+  // Split by the Windows rules instead, as the Windows build reads its command line.
+  const TResult split = RunControl(oneRaw, platform);
+  EXPECT_EQ(split.Status, 2);
+  EXPECT_EQ(split.Errors.rfind("jarvet: no such file: ", 0), 0u);
+  fs::remove(file);
+}
+#endif
 
 }  // namespace
 }  // namespace jarvet

@@ -1,6 +1,9 @@
 // One run of the program, from its raw command line to its exit status.
 #include "Jarvet.h"
 
+#include <optional>
+
+#include "CodePage.h"
 #include "CommandLine.h"
 #include "CommandTable.h"
 #include "Failure.h"
@@ -18,6 +21,21 @@ constexpr char kBannerAuthors[] =
 // occurrence of its letters nor its quotes can shift the argument.
 std::string ArgumentText(std::string_view raw, const std::vector<TParameter>& parameters) {
   return parameters.size() > 3 ? TrimControl(raw.substr(parameters[2].End)) : std::string();
+}
+
+// The words after the command word as the platform passed them, in UTF-8: only where the split
+// of the text found the same first three (an empty word or a quote in them shifts it).
+std::optional<std::vector<std::string>> WordsAfterCommand(
+    const std::vector<std::string>* words, const std::vector<TParameter>& parameters) {
+  if (words == nullptr || words->size() < 3 || parameters.size() < 3) return std::nullopt;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if ((*words)[i] != parameters[i].Text) return std::nullopt;
+  }
+  std::vector<std::string> utf8;
+  for (auto word = words->begin() + 3; word != words->end(); ++word) {
+    utf8.push_back(AnsiToUtf8(*word));
+  }
+  return utf8;
 }
 
 int Run(TRawCommandLine raw, const TConnect& connect, TOutput& out, TOutputSink& errors) {
@@ -38,6 +56,7 @@ int Run(TRawCommandLine raw, const TConnect& connect, TOutput& out, TOutputSink&
       raw.Utf8 == raw.Ansi ? argText : ArgumentText(raw.Utf8, SplitCommandLine(raw.Utf8));
   TCommandContext context{*player, out, std::move(argText), errors, std::move(argTextUtf8),
                           [&connect, playerName] { return connect(playerName); }};
+  context.ArgWords = WordsAfterCommand(raw.Words, parameters);
   return RunCommand(*command, context);
 }
 

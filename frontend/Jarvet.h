@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Commands.h"
 #include "Output.h"
@@ -14,6 +15,10 @@ namespace jarvet {
 struct TRawCommandLine {
   std::string_view Ansi;
   std::string_view Utf8;
+  // The parameters as the platform passed them (POSIX), invocation name first, in the code page:
+  // the commands that take files take the words after the command word from here. None where the
+  // platform passes only the text (Windows).
+  const std::vector<std::string>* Words = nullptr;
 };
 
 // Writes the banner, or carries out one command on the player that connect finds; a failure

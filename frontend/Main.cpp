@@ -8,9 +8,11 @@ int main(int argc, char** argv) {
   const auto platform = jarvet::CreateSystemPlatform();
   const std::string ansi = jarvet::RawCommandLine(argc, argv);
   const std::string utf8 = jarvet::RawCommandLineUtf8(argc, argv);
+  const auto words = jarvet::CommandWords(argc, argv);
   const jarvet::TConnect connect = [&platform](const std::string& parameter) {
     return jarvet::ConnectPlayer(parameter, *platform);
   };
-  return jarvet::RunJarvet({ansi, utf8}, connect, jarvet::StandardOutput(),
-                           jarvet::StandardError(), jarvet::ModuleFileName());
+  return jarvet::RunJarvet({ansi, utf8, words ? &*words : nullptr}, connect,
+                           jarvet::StandardOutput(), jarvet::StandardError(),
+                           jarvet::ModuleFileName());
 }

@@ -106,18 +106,28 @@ class TWatcher {
   std::optional<std::int32_t> PolledPosition_;
 };
 
-// WATCHFILE's argument: the file (quoted when it holds blanks), then the template.
-std::pair<std::string, std::string> FileAndTemplate(const std::string& argText,
+// WATCHFILE's argument: the file (on Windows in double quotes when it holds blanks), then the
+// template. On POSIX the file is the shell's first word, and the words after it are the template
+// as NOW would read them.
+std::pair<std::string, std::string> FileAndTemplate(const TCommandContext& c,
                                                     const char* command) {
-  const std::vector<TParameter> parameters = SplitCommandLine(argText);
+  if (c.ArgWords) {
+    const std::vector<std::string>& words = *c.ArgWords;
+    if (words.empty() || words[0].empty()) BadArgument(std::string(command) + " takes a file");
+    return {words[0], TrimControl(JoinCommandLine({words.begin() + 1, words.end()}))};
+  }
+  const std::vector<TParameter> parameters = SplitCommandLine(c.ArgTextUtf8);
   if (parameters.empty()) BadArgument(std::string(command) + " takes a file");
-  return {parameters[0].Text, TrimControl(std::string_view(argText).substr(parameters[0].End))};
+  return {parameters[0].Text,
+          TrimControl(std::string_view(c.ArgTextUtf8).substr(parameters[0].End))};
 }
 
-void WriteReplacing(const std::string& file, const std::string& contents) {
-  int error = 0;
-  if (!ReplaceFileContents(file, contents, error)) {
-    Fail(kExitFailure, "cannot write " + file + ": " + InOutErrorMessage(error));
+// A folder, or a name in none, is a bad argument; what the system refuses is a failure.
+void WriteNamedFile(const std::string& file, const std::string& contents) {
+  const TFileWriteResult written = WriteFileContents(file, contents);
+  if (!written) {
+    Fail(written.BadName() ? kExitBadArgument : kExitFailure,
+         "cannot write " + ShownName(file) + ": " + written.Reason);
   }
 }
 
@@ -155,7 +165,7 @@ void Watch(TCommandContext& c) {
   bool changed = true;
   while (!StopRequested()) {
     const std::optional<std::string> now = changed ? watcher.Poll(c.Player) : watcher.Advance();
-    if (changed && !now) break;  // the player closed: an ordinary end
+    if (changed && !now) break;
     if (now && now != shown) {
       WriteValue(c, OneLine(*now));
       c.Out.Flush();  // a reader waits for each line
@@ -164,10 +174,13 @@ void Watch(TCommandContext& c) {
     changed = c.Player.WaitForChange(kPollMs);
     if (c.Player.IsGone()) break;
   }
+  // The player closed: an ordinary end. One that hangs is not one that closed, and a script must
+  // tell them apart.
+  if (c.Player.IsHung()) Fail(kExitNoPlayer, "the player did not answer");
 }
 
 void WatchFile(TCommandContext& c) {
-  const auto [file, templateText] = FileAndTemplate(c.ArgTextUtf8, "WATCHFILE");
+  const auto [file, templateText] = FileAndTemplate(c, "WATCHFILE");
   const std::unique_ptr<TTemplate> text = ParseTemplate(templateText);
   CatchStopRequests();
   std::unique_ptr<TPlayer> player;
@@ -188,7 +201,7 @@ void WatchFile(TCommandContext& c) {
       if (polled && facts != nullptr && facts->Status != TPlayStatus::Stopped) now = *polled;
     }
     if (now && now != written) {
-      WriteReplacing(file, *now);
+      WriteNamedFile(file, *now);
       written = now;
     }
     if (player->IsRunning() && !player->IsGone()) {
@@ -200,8 +213,10 @@ void WatchFile(TCommandContext& c) {
 }
 
 void CoverArt(TCommandContext& c) {
-  const std::vector<TParameter> parameters = SplitCommandLine(c.ArgTextUtf8);
-  if (parameters.size() != 1) BadArgument("ART takes the file to write the picture into");
+  const std::vector<std::string> words = ArgumentWords(c);
+  if (words.size() != 1 || words[0].empty()) {
+    BadArgument("ART takes the file to write the picture into");
+  }
   NeedPlayer(c);
   TFactNeeds needs;
   needs.Track = true;
@@ -213,7 +228,7 @@ void CoverArt(TCommandContext& c) {
       facts.Tags && facts.Tags->Cover ? tags::ReadCoverPicture(facts.File, *facts.Tags->Cover)
                                       : std::nullopt;
   if (!picture) Fail(kExitNothingPlaying, "no cover picture");
-  WriteReplacing(parameters[0].Text, *picture);
+  WriteNamedFile(words[0], *picture);
 }
 
 }  // namespace jarvet

@@ -42,10 +42,11 @@ void WriteLine(TCommandContext& c, const std::string& file, unsigned track,
                const std::string& title, const char* titleEnd, const std::string& suffix) {
   TInfoFigures figures = c.Player.InfoFigures();
   FillFromFile(file, figures);
-  c.Out.WriteLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd +
-                  FormatTime(figures.PositionMs, 1000) + "/" +
-                  FormatTime(figures.LengthSeconds, 1) + ") @ " + IntToStr(figures.BitrateKbps) +
-                  " kbps" + suffix + ".");
+  // A line feed or tab in a tag would break the one line: it shows as a blank, as in NOW.
+  c.Out.WriteLine(OneLine("Winamp now playing: " + IntToStr(track) + ". " + title + titleEnd +
+                          FormatTime(figures.PositionMs, 1000) + "/" +
+                          FormatTime(figures.LengthSeconds, 1) + ") @ " +
+                          IntToStr(figures.BitrateKbps) + " kbps" + suffix + "."));
 }
 
 }  // namespace

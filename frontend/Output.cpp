@@ -16,6 +16,7 @@ void TOutput::Flush() {
   int errorCode = 0;
   if (!(Utf8 ? Sink_.WriteUtf8(Pending_, errorCode) : Sink_.Write(Pending_, errorCode))) {
     Pending_.clear();
+    WriteError_ = errorCode;
     throw EInOutError(errorCode);
   }
   Pending_.clear();

@@ -28,6 +28,8 @@ class TOutput {
   void Flush();
   // Forgets what could not be written, so that a failure report can still go out.
   void Discard() { Pending_.clear(); }
+  // The error code of the write that failed; 0 while none has.
+  int WriteError() const { return WriteError_; }
   TOutputSink& Sink() { return Sink_; }
   // The lines are UTF-8, not code-page text.
   bool Utf8 = false;
@@ -37,6 +39,7 @@ class TOutput {
   TOutputSink& Sink_;
   bool LineByLine_;
   std::string Pending_;
+  int WriteError_ = 0;
 };
 
 }  // namespace jarvet

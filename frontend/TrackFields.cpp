@@ -213,6 +213,8 @@ TValue ValueOf(const TTrackFacts& f, std::size_t index) {
   if (index >= std::size(kFields)) return {};
   const TFieldInfo& field = kFields[index];
   if (IsFileField(field) && f.File.empty()) return {};
+  // With nothing loaded the player's figures are the last track's or its defaults.
+  if ((field.Needs & kNeedInfo) != 0 && !HasTrack(f)) return {};
   return field.Value(f);
 }
 

@@ -48,10 +48,19 @@ while IFS= read -r line; do
   unset field
 done < <(seed_lines "$here/seeds/frontend.txt")
 
-# Templates: the documented examples.
+# Templates: the documented examples, the escapes, and groups nested to the bound and beyond it
+# (a level of recursion each), so that the fuzzer starts from deep nesting.
+nested() { # nested DEPTH INSIDE: INSIDE in DEPTH groups
+  local open close
+  open=$(printf '%*s' "$1" '' | tr ' ' '[')
+  close=$(printf '%*s' "$1" '' | tr ' ' ']')
+  printf '%s%s%s' "$open" "$2" "$close"
+}
 n=0
 for text in '[{artist} - ]{title}' '{title}[ - {artist}]' 'Now playing: {title|artist} [({year})]' \
-  '{{{title}}} [[x]]' '[{album}[ ({year})] ]!'; do
+  '{{{title}}} \[x\]' '[{album}[ ({year})] ]!' '[{artist}[ ({year})]]' \
+  'C:\Music\\{title} \| \{x\} \\' "$(nested 32 '{title}')" "$(nested 33 '{title}')" \
+  "$(nested 40 '{empty} x[{year}]')"; do
   n=$((n + 1))
   printf '%s' "$text" >"$out/fuzz_template/seed-$n"
 done

@@ -22,6 +22,7 @@ class TNoPlayer : public TPlayer {
  public:
   bool IsRunning() const override { return false; }
   bool IsGone() const override { return true; }
+  bool IsHung() const override { return false; }
   std::string Identity() override { return Fail(), ""; }
   bool Offers(TFeature) override { return Fail(), false; }
   std::string VersionText() override { return Fail(), ""; }

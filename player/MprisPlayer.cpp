@@ -54,6 +54,12 @@ constexpr std::string_view kGoneErrors[] = {
     "org.freedesktop.DBus.Error.TimedOut",       "org.freedesktop.DBus.Error.ServiceUnknown",
     "org.freedesktop.DBus.Error.NameHasNoOwner", "org.freedesktop.DBus.Error.Disconnected",
 };
+// Of those, the ones that say it did not answer in time.
+constexpr std::string_view kHangErrors[] = {
+    "org.freedesktop.DBus.Error.NoReply",
+    "org.freedesktop.DBus.Error.Timeout",
+    "org.freedesktop.DBus.Error.TimedOut",
+};
 // Errors that say the player lacks the method or property. GDBus answers InvalidArgs for a
 // property it does not have.
 constexpr std::string_view kNotOfferedErrors[] = {
@@ -349,6 +355,7 @@ class TMprisPlayer : public TPlayer {
 
   bool IsRunning() const override { return !Name_.empty(); }
   bool IsGone() const override { return Gone_; }
+  bool IsHung() const override { return Hung_; }
   std::string Identity() override;
   bool Offers(TFeature feature) override;
   std::string VersionText() override {
@@ -459,6 +466,7 @@ class TMprisPlayer : public TPlayer {
   sd_bus* Bus_ = nullptr;
   std::string Name_;  // the player's bus name, empty when none was found
   bool Gone_ = false;
+  bool Hung_ = false;  // gone by not answering in time, not by leaving
   bool Changed_ = false;
   std::optional<std::string> Identity_;
   std::optional<TBusDictionary> RootProperties_;
@@ -535,6 +543,7 @@ TMprisPlayer::TOutcome TMprisPlayer::TryCall(const char* interface, const char* 
   if (!reads && destination == nullptr) Forget();  // it may have changed what was read
   if (r >= 0) return TOutcome::Done;
   if (IsOneOf(error.Name(), kGoneErrors) || (error.Name() == nullptr && IsGoneErrno(r))) {
+    Hung_ = r == -ETIMEDOUT || IsOneOf(error.Name(), kHangErrors);
     GoneNow();
   }
   return IsOneOf(error.Name(), kNotOfferedErrors) ? TOutcome::NotOffered : TOutcome::Refused;
@@ -943,8 +952,8 @@ std::optional<std::int32_t> TMprisPlayer::Open(const std::vector<std::string>& f
     std::string list = "#EXTM3U\n";
     for (const std::string& file : files) list += ToUri(file) + "\n";
     const std::string path = ListFilePath(Name_);
-    int errorCode = 0;
-    if (!ReplaceFileContents(path, list, errorCode)) throw EInOutError(errorCode);
+    const TFileWriteResult written = WriteFileContents(path, list);
+    if (!written) throw EProblem(kExitFailure, "cannot write " + path + ": " + written.Reason);
     uri = PathToFileUri(path);
   }
   Call(TFeature::Open, kPlayerInterface, "OpenUri",

@@ -35,6 +35,9 @@ class TPlatform {
                                        std::size_t size) = 0;
   // True once the window has closed or has not answered in time.
   virtual bool IsGone(TWindow window) const = 0;
+  // True when the window is gone because it did not answer in time (it hangs), not because it
+  // closed.
+  virtual bool IsHung(TWindow window) const = 0;
   // Returns once the program has started and is ready for messages (or has exited already).
   // A failure to start is not reported.
   virtual void StartProgram(const std::string& commandLine) = 0;

@@ -1,7 +1,9 @@
 // The platform operations that reach the player: POSIX, through the window layer of our own.
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <set>
 #include <vector>
 
 #include "CommandLine.h"
@@ -67,6 +69,8 @@ class TPosixPlatform : public TPlatform {
     return window == 0 || window > Connections_.size() || Connections_[window - 1] < 0;
   }
 
+  bool IsHung(TWindow window) const override { return Hung_.count(window) != 0; }
+
   void StartProgram(const std::string& commandLine) override {
     std::vector<std::string> argv;
     for (TParameter& parameter : SplitCommandLine(commandLine)) {
@@ -83,10 +87,13 @@ class TPosixPlatform : public TPlatform {
     return &Connections_[window - 1];
   }
 
-  // A gone window: every later message answers 0 at once.
+  // A gone window: every later message answers 0 at once. One that closed has said so (its end
+  // of the connection reads as closed); one that hangs has said nothing.
   void Lose(TWindow window) {
     int* fd = Connection(window);
     if (fd == nullptr) return;
+    pollfd entry{*fd, POLLIN, 0};
+    if (poll(&entry, 1, 0) == 0) Hung_.insert(window);
     close(*fd);
     *fd = -1;
   }
@@ -106,6 +113,7 @@ class TPosixPlatform : public TPlatform {
   }
 
   std::vector<int> Connections_;  // window n is Connections_[n - 1]
+  std::set<TWindow> Hung_;
 };
 
 }  // namespace

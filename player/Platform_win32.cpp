@@ -58,6 +58,11 @@ class TWin32Platform : public TPlatform {
     return window == 0 || Gone_.count(window) != 0 || !IsWindow(reinterpret_cast<HWND>(window));
   }
 
+  // A window that missed its answer and still exists hangs; a closed one is no window.
+  bool IsHung(TWindow window) const override {
+    return window != 0 && Gone_.count(window) != 0 && IsWindow(reinterpret_cast<HWND>(window));
+  }
+
   void StartProgram(const std::string& commandLine) override {
     WinExec(commandLine.c_str(), SW_SHOW);
   }

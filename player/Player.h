@@ -72,6 +72,8 @@ class TPlayer {
   virtual bool IsRunning() const = 0;
   // True once the player has closed or stopped answering: nothing it said since counts.
   virtual bool IsGone() const = 0;
+  // True once it has stopped answering in time (a hang, not a close).
+  virtual bool IsHung() const = 0;
   // The player's name for messages, e.g. "Winamp" or "mpv".
   virtual std::string Identity() = 0;
   virtual bool Offers(TFeature feature) = 0;

@@ -130,6 +130,8 @@ void TWinampApi::GetPlaylist(TPlaylist& list, std::vector<std::string>* titles) 
 }
 
 bool TWinampApi::IsGone() const { return Platform_.IsGone(Handle); }
+
+bool TWinampApi::IsHung() const { return Platform_.IsHung(Handle); }
 std::int32_t TWinampApi::GetVolume() { return Request(kVolumeQuery, kReqSetVolume); }
 bool TWinampApi::GetShuffle() { return Request(0, kReqGetShuffle) != 0; }
 void TWinampApi::SetShuffle(bool on) { Request(on ? 1 : 0, kReqSetShuffle); }

@@ -52,6 +52,7 @@ class TWinampApi {
 
   // Beyond the eighteen commands. Texts are UTF-8.
   bool IsGone() const;  // no window, or it closed or stopped answering during the run
+  bool IsHung() const;  // gone because it stopped answering, not because it closed
   TPlatform& Platform() { return Platform_; }
   std::int32_t GetVolume();
   bool GetShuffle();

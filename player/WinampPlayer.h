@@ -15,6 +15,7 @@ class TWinampPlayer : public TPlayer {
 
   bool IsRunning() const override { return Api_.Handle != 0; }
   bool IsGone() const override { return Api_.IsGone(); }
+  bool IsHung() const override { return Api_.IsHung(); }
   std::string Identity() override { return "Winamp"; }
   bool Offers(TFeature feature) override { return feature != TFeature::TrackTexts; }
   std::string VersionText() override;

@@ -25,6 +25,7 @@ const char kUsage[] =
     "  --shuffle on|off, --repeat on|off\n"
     "  --basic                    answer as a partial imitation: no text pointers, no ms length\n"
     "  --frozen                   never answer a message, as a hung player\n"
+    "  --frozen-after N           answer N messages (memory reads among them), then hang\n"
     "With FILE, a running player is handed the list file (/ADD: appended) and this one exits;\n"
     "with none running, this one becomes the player with that list.\n";
 
@@ -137,6 +138,9 @@ std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
           if (ok) options.State.Volume = *number;
         } else if (argument == "--version") {
           if (ok) options.State.Version = *number;
+        } else if (argument == "--frozen-after") {
+          ok = ok && *number >= 0;
+          if (ok) options.FrozenAfter = *number;
         } else {
           return "unknown option " + argument;
         }

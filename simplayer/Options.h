@@ -16,6 +16,8 @@ struct TOptions {
   std::string JournalPath;
   bool Add = false;
   bool Frozen = false;  // never answers a message, as a hung player
+  // Answers this many messages, then none, as a player that hangs partway; -1: no such end.
+  std::int32_t FrozenAfter = -1;
   std::optional<std::string> File;
 };
 

@@ -17,7 +17,8 @@ TEST(SimPlayerOptions, ReadsTheStateAndTheFile) {
   TOptions options;
   ASSERT_EQ(Parse({"--entry", "/m/a.mp3|61|Song A", "--entry", "/m/b.mp3", "--position", "1",
                    "--status", "paused", "--time", "5000", "--volume", "255", "--version",
-                   "0x5094", "--journal", "/j/journal.log", "/add", "list.m3u"},
+                   "0x5094", "--journal", "/j/journal.log", "--frozen-after", "40", "/add",
+                   "list.m3u"},
                   options),
             std::nullopt);
   ASSERT_EQ(options.State.Entries.size(), 2u);
@@ -33,6 +34,7 @@ TEST(SimPlayerOptions, ReadsTheStateAndTheFile) {
   EXPECT_EQ(options.File, "list.m3u");
   EXPECT_EQ(options.State.Directory, "/player");
   EXPECT_EQ(options.JournalPath, "/j/journal.log");
+  EXPECT_EQ(options.FrozenAfter, 40);
 
   TOptions empty;  // position 0 of an empty playlist, and the directory given
   ASSERT_EQ(Parse({"--position", "0", "--dir", "/d"}, empty), std::nullopt);
@@ -48,6 +50,7 @@ TEST(SimPlayerOptions, RefusesWhatItCannotRead) {
       {"--volume", "256"},
       {"--volume", " 1"},
       {"--time", "-1"},
+      {"--frozen-after", "-1"},
       {"--bitrate", "2147483648"},
       {"--version", "5094h"},
       {"--status", "Playing"},

@@ -36,6 +36,10 @@ constexpr std::uint32_t kArenaAddress = 0x10000000;
 constexpr std::size_t kArenaSize = 4 << 20;
 
 volatile std::sig_atomic_t StopRequested = 0;
+// --frozen-after: how many messages are still answered (-1: all of them), and whether the player
+// hangs now.
+std::int32_t AnswersLeft = -1;
+bool Hanging = false;
 
 void OnStopSignal(int) { StopRequested = 1; }
 
@@ -103,6 +107,11 @@ bool AnswerClient(TPlayerEngine& engine, const TTextArena& arena, TClient& clien
   bool keep = true;
   while (keep && !engine.CloseRequested() &&
          client.Received.size() - used >= sizeof(TWireMessage)) {
+    if (AnswersLeft == 0) {
+      Hanging = true;
+      break;
+    }
+    if (AnswersLeft > 0) --AnswersLeft;
     TWireMessage message;
     std::memcpy(&message, client.Received.data() + used, sizeof message);
     std::string answer(sizeof(std::int32_t), '\0');
@@ -144,6 +153,11 @@ bool ServeClient(TPlayerEngine& engine, const TTextArena& arena, TClient& client
   return AnswerClient(engine, arena, client);
 }
 
+// Connections wait unanswered, in the listener's queue or accepted, until a stop signal.
+void StayFrozen(const sigset_t& waitMask) {
+  while (!StopRequested) sigsuspend(&waitMask);
+}
+
 // Serves until the player is closed or told to stop. waitMask is the signal mask during the wait.
 void Serve(TPlayerEngine& engine, const TTextArena& arena, int listener,
            const sigset_t& waitMask) {
@@ -161,17 +175,14 @@ void Serve(TPlayerEngine& engine, const TTextArena& arena, int listener,
         clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
       }
       if (engine.CloseRequested()) return;
+      // Hung with every connection open: the senders wait out their bound.
+      if (Hanging) return StayFrozen(waitMask);
     }
     if ((watched[0].revents & POLLIN) != 0) {
       TFd accepted(accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
       if (accepted.Get() >= 0) clients.push_back(TClient{std::move(accepted), {}});
     }
   }
-}
-
-// Connections wait in the listener's queue, unanswered, until a stop signal.
-void StayFrozen(const sigset_t& waitMask) {
-  while (!StopRequested) sigsuspend(&waitMask);
 }
 
 int BecomePlayer(const TOptions& options, const std::string& windowDir,
@@ -210,6 +221,7 @@ int BecomePlayer(const TOptions& options, const std::string& windowDir,
   }
   std::fputs(StartMessage("\"" + std::string(address.sun_path) + "\"", options).c_str(), stderr);
   SignalReady();
+  AnswersLeft = options.FrozenAfter;
   if (options.Frozen) {
     StayFrozen(waitMask);
   } else {

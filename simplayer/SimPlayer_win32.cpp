@@ -28,6 +28,14 @@ constexpr std::uintptr_t kArenaAddresses[] = {0x10000000, 0x20000000, 0x30000000
 constexpr std::size_t kArenaSize = 4 << 20;
 
 bool Frozen = false;
+std::int32_t AnswersLeft = -1;  // --frozen-after: how many messages are still answered
+
+// True once the player hangs: from the start, or once its answers are spent.
+bool Hangs() {
+  if (Frozen || AnswersLeft == 0) return true;
+  if (AnswersLeft > 0) --AnswersLeft;
+  return false;
+}
 
 char* AllocateLowArena() {
   for (std::uintptr_t address : kArenaAddresses) {
@@ -102,7 +110,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case kWmCommand:
     case kWmUser: {
-      if (Frozen) Sleep(INFINITE);  // hung: the sender's wait runs out
+      if (Hangs()) Sleep(INFINITE);  // hung: the sender's wait runs out
       TPlayerEngine& engine = *EngineOf(window);
       // The senders' values are 32-bit, whatever the width of WPARAM and LPARAM.
       const std::int32_t answer = engine.HandleMessage(static_cast<std::int32_t>(message),
@@ -114,7 +122,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case WM_COPYDATA: {
       const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      if (Frozen) Sleep(INFINITE);
+      if (Hangs()) Sleep(INFINITE);
       if (copy == nullptr || (copy->lpData == nullptr && copy->cbData != 0)) return 0;
       const std::string file(static_cast<const char*>(copy->lpData), copy->cbData);
       return EngineOf(window)->HandOver(static_cast<std::int32_t>(copy->dwData), file);
@@ -129,6 +137,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 int BecomePlayer(const TOptions& options) {
   Frozen = options.Frozen;
+  AnswersLeft = options.FrozenAfter;
   char* memory = AllocateLowArena();
   TTextArena arena(memory, memory == nullptr ? 0 : kArenaSize,
                    static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory)));

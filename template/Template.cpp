@@ -26,6 +26,25 @@ std::string Quoted(std::string_view name) {
   return "\"" + shown + (name.size() > kMaxShown ? "...\"" : "\"");
 }
 
+// The characters that a backslash before them makes themselves.
+constexpr char kEscaped[] = "[]{}|\\";
+
+std::size_t Characters(std::string_view text) {
+  std::size_t characters = 0;
+  for (char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return characters;
+}
+
+std::size_t NestingOf(const std::vector<TTemplate::TNode>& nodes) {
+  std::size_t deepest = 0;
+  for (const TTemplate::TNode& node : nodes) {
+    if (node.Kind == TTemplate::TNode::Group) {
+      deepest = std::max(deepest, 1 + NestingOf(node.Children));
+    }
+  }
+  return deepest;
+}
+
 bool SameAscii(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
@@ -39,8 +58,8 @@ class TParser {
           std::vector<std::size_t>& fields)
       : Text_(text), Names_(names), Fields_(fields) {}
 
-  // Nodes up to the end of the text, or up to a "]" that closes a group when inGroup.
-  bool Nodes(std::vector<TTemplate::TNode>& nodes, bool inGroup, std::size_t groupStart) {
+  // Nodes up to the end of the text, or up to the "]" that closes the group of this depth.
+  bool Nodes(std::vector<TTemplate::TNode>& nodes, std::size_t depth, std::size_t groupStart) {
     std::string literal;
     const auto flush = [&] {
       if (literal.empty()) return;
@@ -51,8 +70,12 @@ class TParser {
     };
     while (P_ < Text_.size()) {
       const char c = Text_[P_];
-      const bool doubled = P_ + 1 < Text_.size() && Text_[P_ + 1] == c;
-      if ((c == '{' || c == '}' || c == '[' || c == ']') && doubled) {
+      const char next = P_ + 1 < Text_.size() ? Text_[P_ + 1] : '\0';
+      if (c == '\\') {
+        const bool escapes = std::string_view(kEscaped).find(next) != std::string_view::npos;
+        literal += escapes ? next : c;
+        P_ += escapes ? 2 : 1;
+      } else if ((c == '{' || c == '}') && next == c) {
         literal += c;
         P_ += 2;
       } else if (c == '{') {
@@ -61,14 +84,17 @@ class TParser {
         if (!Field(node)) return false;
         nodes.push_back(std::move(node));
       } else if (c == '[') {
+        if (depth == TTemplate::kMaxNesting) {
+          return Fail("groups nested deeper than " + std::to_string(TTemplate::kMaxNesting), P_);
+        }
         flush();
         TTemplate::TNode node;
         node.Kind = TTemplate::TNode::Group;
         const std::size_t start = P_++;
-        if (!Nodes(node.Children, true, start)) return false;
+        if (!Nodes(node.Children, depth + 1, start)) return false;
         nodes.push_back(std::move(node));
       } else if (c == ']') {
-        if (!inGroup) return Fail("\"]\" without \"[\"", P_);
+        if (depth == 0) return Fail("\"]\" without \"[\"", P_);
         ++P_;
         flush();
         return true;
@@ -79,7 +105,7 @@ class TParser {
         ++P_;
       }
     }
-    if (inGroup) return Fail("\"[\" without \"]\"", groupStart);
+    if (depth > 0) return Fail("\"[\" without \"]\"", groupStart);
     flush();
     return true;
   }
@@ -160,14 +186,20 @@ bool RenderNodes(const std::vector<TTemplate::TNode>& nodes, const TTemplate::TF
 std::unique_ptr<TTemplate> TTemplate::Parse(std::string_view text,
                                             const std::vector<std::string>& fieldNames,
                                             std::string& error) {
+  if (Characters(text) > kMaxLength) {
+    error = "longer than " + std::to_string(kMaxLength) + " characters";
+    return nullptr;
+  }
   auto parsed = std::make_unique<TTemplate>();
   TParser parser(text, fieldNames, parsed->Fields_);
-  if (!parser.Nodes(parsed->Nodes_, false, 0)) {
+  if (!parser.Nodes(parsed->Nodes_, 0, 0)) {
     error = parser.Error;
     return nullptr;
   }
   return parsed;
 }
+
+std::size_t TTemplate::Nesting() const { return NestingOf(Nodes_); }
 
 std::string TTemplate::Render(const TFieldText& fieldText) const {
   std::string out;

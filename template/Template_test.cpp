@@ -31,10 +31,18 @@ TEST(Template, FillsFieldsGroupsAndChoices) {
       {"[{album} ({year})]", "Album (2001)"},
       {"[{album} ({empty})]", ""},
       {"[{album}[ ({empty})] ]!", "Album !"},  // an inner group is judged on its own
-      {"{album}]]", "Album]"},                   // "]]" is always the character
+      {"[{artist}[ ({year})]]", "Art\xC3\xAFst (2001)"},  // "]]" closes two groups
+      {"[{album}[ ({empty})]]", "Album"},
+      {"[[{year}]]", "2001"},
+      {"[[{empty}]x]", "x"},
       {"{empty|artist|title}", "Art\xC3\xAFst"},
       {"[{empty|empty}x]y", "y"},
-      {"{{{title}}} [[{year}]]", "{Song} [2001]"},
+      {"{{{title}}} \\[{year}\\]", "{Song} [2001]"},
+      {"\\{title\\} \\| \\[x\\] \\\\{year}", "{title} | [x] \\2001"},
+      {"{album}\\]", "Album]"},
+      {"C:\\Music\\Song.txt", "C:\\Music\\Song.txt"},  // a backslash before others is itself
+      {"C:\\Music\\\\{title}", "C:\\Music\\Song"},
+      {"\\n\\{ \\", "\\n{ \\"},
       {"100% {title}", "100% Song"},
       {"\xE6\x97\xA5 {title}", "\xE6\x97\xA5 Song"},
   };
@@ -57,9 +65,42 @@ TEST(Template, SaysWhatIsWrongAndWhere) {
       {"ab}", "error: \"}\" without \"{\" at character 3"},
       {"[{title}", "error: \"[\" without \"]\" at character 1"},
       {"x]", "error: \"]\" without \"[\" at character 2"},
-      {"[[{title}]", "error: \"]\" without \"[\" at character 10"},
+      {"[[{title}]", "error: \"[\" without \"]\" at character 1"},
+      {"{title}]]", "error: \"]\" without \"[\" at character 8"},
+      {"\\[{title}]", "error: \"]\" without \"[\" at character 10"},
   };
   for (const auto& c : cases) EXPECT_EQ(Fill(c.Text), c.Error) << c.Text;
+}
+
+std::string Nested(std::size_t depth, const std::string& inside) {
+  return std::string(depth, '[') + inside + std::string(depth, ']');
+}
+
+// Each group is a level of recursion, in parsing and in filling in: their depth and the
+// template's length are bounded, so that no template takes the stack.
+TEST(Template, NestingAndLengthAreBounded) {
+  EXPECT_EQ(Fill(Nested(TTemplate::kMaxNesting, "{title}")), "Song");
+  EXPECT_EQ(Fill(Nested(TTemplate::kMaxNesting + 1, "{title}")),
+            "error: groups nested deeper than 32 at character 33");
+  std::string error;
+  const auto deepest = TTemplate::Parse(Nested(TTemplate::kMaxNesting, "x"), kNames, error);
+  ASSERT_TRUE(deepest);
+  EXPECT_EQ(deepest->Nesting(), TTemplate::kMaxNesting);
+  // The command line of the fault: 25,000 levels.
+  std::string deep;
+  for (int i = 0; i < 25000; ++i) deep += "[a";
+  for (int i = 0; i < 25000; ++i) deep += "b]";
+  EXPECT_EQ(Fill(deep), "error: longer than 4096 characters");
+  EXPECT_EQ(Fill(deep.substr(0, 2000) + deep.substr(deep.size() - 2000)),
+            "error: groups nested deeper than 32 at character 65");
+
+  const std::string longest(TTemplate::kMaxLength, 'x');
+  EXPECT_EQ(Fill(longest), longest);
+  EXPECT_EQ(Fill(longest + "y"), "error: longer than 4096 characters");
+  // Characters, not bytes.
+  std::string wide;
+  for (std::size_t i = 0; i < TTemplate::kMaxLength; ++i) wide += "\xE6\x97\xA5";
+  EXPECT_EQ(Fill(wide), wide);
 }
 
 TEST(Template, ListsEachFieldItNamesOnce) {

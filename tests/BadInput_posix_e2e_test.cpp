@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "File.h"
@@ -37,14 +39,19 @@ struct TRun {
   int Status = -1;  // exit status; -1 when it did not exit
   int Signal = 0;   // the signal that ended it, if one did
   std::string Output;
+  std::string Errors;  // standard error, where it was asked for
 };
 
 // Runs jarvet with the parameters and waits for it, but no longer than kRunTimeout. Standard
 // output goes to outputFd, or, when that is -1, to a pipe whose bytes come back in Output. With
 // a uid, jarvet runs as that user; the descriptors in closed are closed. SIGPIPE is as the system
-// starts a program: deadly.
+// starts a program: deadly. With errorsPath, standard error goes to that file and comes back in
+// Errors.
 TRun RunJarvet(const Strings& parameters, int outputFd = -1, uid_t uid = kSameUser,
-               const std::vector<int>& closed = {}) {
+               const std::vector<int>& closed = {}, const std::string& errorsPath = "") {
+  const int errorsFd =
+      errorsPath.empty() ? -1
+                         : open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   Strings argvText{JARVET_PROGRAM};
   argvText.insert(argvText.end(), parameters.begin(), parameters.end());
   std::vector<char*> argv;
@@ -60,6 +67,7 @@ TRun RunJarvet(const Strings& parameters, int outputFd = -1, uid_t uid = kSameUs
   if (child == 0) {
     signal(SIGPIPE, SIG_DFL);
     dup2(outputFd, STDOUT_FILENO);
+    if (errorsFd >= 0) dup2(errorsFd, STDERR_FILENO);
     for (const int fd : closed) close(fd);
     if (uid != kSameUser && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) {
       _exit(kCannotSwitchUser);
@@ -96,6 +104,13 @@ TRun RunJarvet(const Strings& parameters, int outputFd = -1, uid_t uid = kSameUs
   if (pipeFds[0] >= 0) close(pipeFds[0]);
   if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
+  if (errorsFd >= 0) {
+    close(errorsFd);
+    std::ifstream in(errorsPath, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    run.Errors = text.str();
+  }
   return run;
 }
 
@@ -133,6 +148,25 @@ TEST_F(BadInputPosixTest, OutputThatCannotBeWritten) {
   }
   close(full);
   close(unread[1]);
+}
+
+// The newer commands say in words what standard output did: the fault was "I/O error 6" for a
+// closed one and "I/O error 32" for a pipe that nobody reads.
+TEST_F(BadInputPosixTest, StandardOutputThatFailsIsSaidInWords) {
+  StartPlayer({});
+  const std::string errors = Dir + "/errors.txt";
+  const TRun closed = RunJarvet({Dir, "STATUS"}, -1, kSameUser, {STDOUT_FILENO}, errors);
+  EXPECT_EQ(closed.Status, 1);
+  EXPECT_EQ(closed.Errors, "jarvet: cannot write standard output: it is closed\r\n");
+  int unread[2];
+  ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+  close(unread[0]);
+  const TRun broken = RunJarvet({Dir, "STATUS"}, unread[1], kSameUser, {}, errors);
+  close(unread[1]);
+  EXPECT_EQ(broken.Signal, 0);
+  EXPECT_EQ(broken.Status, 1);
+  EXPECT_EQ(broken.Errors,
+            "jarvet: cannot write standard output: the pipe is closed (nothing reads it)\r\n");
 }
 
 // The player's connection must not take the place of a closed standard descriptor.

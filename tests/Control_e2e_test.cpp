@@ -99,6 +99,29 @@ TEST_F(ControlTest, UnicodeFileNamesArriveIntactThroughAddAndList) {
   EXPECT_EQ(Jarvet({"STATUS"}).Output, "playing\r\n");
 }
 
+#ifndef _WIN32
+// The fault: the shell's word was split again, by the Windows rules ("no such file: it's"), and
+// no quoting brought a double quote through.
+TEST_F(ControlTest, AddTakesEachWordAsTheShellGaveIt) {
+  StartWithThreeTracks();
+  const std::string file = Dir + "/it's \"quoted\" & name.mp3";
+  WriteFile(file, "x");
+  const std::string second = Dir + "/two  blanks.mp3";
+  WriteFile(second, "x");
+  const std::size_t before = Journal().size();
+  const TProcessResult added = Jarvet({"ADD", file, second});
+  EXPECT_EQ(added.Status, 0) << added.Errors;
+  EXPECT_EQ(added.Output, "2\r\n");
+  const Strings journal = JournalFrom(before);
+  ASSERT_EQ(journal.size(), 5u);
+  EXPECT_EQ(journal[2].substr(journal[2].size() - file.size()), file);
+  EXPECT_EQ(journal[3].substr(journal[3].size() - second.size()), second);
+  const TProcessResult missing = Jarvet({"OPEN", Dir + "/a \"b\" c.mp3"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_EQ(missing.Errors, "jarvet: no such file: " + Dir + "/a \"b\" c.mp3\r\n");
+}
+#endif
+
 TEST_F(ControlTest, OlderPlayersGetAnsiPathsAndImitatorsTheDump) {
   StartWithThreeTracks({"--version", "0x2095", "--basic"});
   std::ofstream(Dir + "/plain.mp3") << "x";

@@ -5,10 +5,17 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "support/PlayerFixture.h"
 
@@ -18,6 +25,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 constexpr int kEndMs = 10000;
 constexpr auto kAfterPoll = 1200ms;  // two polls of a watcher and more
@@ -117,7 +125,21 @@ TEST_F(NowCommandsTest, TitleWithoutTagsStreamsAndAnEmptyPlaylist) {
                              "\"stopped\",\"position\":null"),
             std::string::npos)
       << json.Output;
+  // The player's figures of a track (its defaults 128 kbit/s, 44.1 kHz, stereo) are track
+  // fields too.
+  EXPECT_NE(json.Output.find("\"bitrate\":null,\"samplerate\":null,\"channels\":null,"),
+            std::string::npos)
+      << json.Output;
 }
+
+#ifndef _WIN32
+// A backslash is an ordinary character of a POSIX file name.
+TEST_F(NowCommandsTest, FileNameKeepsABackslashOnPosix) {
+  // No title from the player: the file name without its extension stands in.
+  StartPlayer({"--entry", Dir + "/back\\slash.mp3|100|", "--status", "playing"});
+  EXPECT_EQ(Now("{filename}|{title}"), "back\\slash.mp3|back\\slash\r\n");
+}
+#endif
 
 TEST_F(NowCommandsTest, PlayerThatAnswersNoPointersGivesTheFileNameAsTitle) {
   const std::string untagged = Track("id3v1/no-tag-lame.mp3");
@@ -147,6 +169,34 @@ TEST_F(NowCommandsTest, BadTemplatesSayWhereAndSendNothing) {
     }
   }
   EXPECT_TRUE(Journal().empty());
+}
+
+// The fault: 25,000 nested groups took the stack (SIGSEGV; on Windows a stack overflow). A
+// Windows command line holds 32,767 characters at the most, and Wine starts none of 24,000.
+TEST_F(NowCommandsTest, DeeplyNestedTemplatesAreRefused) {
+  StartPlayer({"--entry", Dir + kSeparator + "a.mp3|100|A", "--status", "playing"});
+#ifdef _WIN32
+  constexpr int kLevels = 8000;
+#else
+  constexpr int kLevels = 25000;
+#endif
+  std::string deep;
+  for (int i = 0; i < kLevels; ++i) deep += "[a";
+  for (int i = 0; i < kLevels; ++i) deep += "b]";
+  const std::string nested33 = std::string(33, '[') + "{title}" + std::string(33, ']');
+  for (const char* command : {"NOW", "WATCH"}) {
+    const TProcessResult result = Jarvet({command, deep});
+    EXPECT_EQ(result.Status, 2) << command;
+    EXPECT_EQ(result.Output, "");
+    EXPECT_EQ(result.Errors, "jarvet: template: longer than 4096 characters\r\n") << command;
+  }
+  const TProcessResult nested = Jarvet({"NOW", nested33});
+  EXPECT_EQ(nested.Status, 2);
+  EXPECT_EQ(nested.Errors, "jarvet: template: groups nested deeper than 32 at character 33\r\n");
+  EXPECT_EQ(Now(std::string(32, '[') + "{title}" + std::string(32, ']')), "A\r\n");
+  // "]]" closes two groups; a backslash makes a bracket the character.
+  EXPECT_EQ(Now("[{title}[ ({year})]]"), "A\r\n");
+  EXPECT_EQ(Now("\\[{title}\\] [{status}[ \\{{playlistpos}\\}]]"), "[A] playing {1}\r\n");
 }
 
 TEST_F(NowCommandsTest, CoverPictureOfEachFormat) {
@@ -187,6 +237,103 @@ TEST_F(NowCommandsTest, CoverPictureOfEachFormat) {
   }
 }
 
+// The file that ART (and WATCHFILE, through the same writer) is given is written, never replaced
+// by something else; a folder, or a name in none, is a bad argument said in words.
+TEST_F(NowCommandsTest, ArtWritesWhatTheNameStandsFor) {
+  const std::string small = Fixture("pictures/cover-small.png");
+  StartPlayer({"--entry", Track("flac/vorbis-comment-cover-metaflac.flac")});
+  const std::string folder = Dir + kSeparator + "covers";
+  fs::create_directory(folder);
+  const std::string missing = folder + kSeparator + "missing" + kSeparator + "cover.png";
+  const struct {
+    std::string File;
+    int Status;
+    std::string Errors;
+  } refused[] = {
+      {folder, 2, "jarvet: cannot write " + folder + ": it is a folder\r\n"},
+      {missing, 2, "jarvet: cannot write " + missing + ": no such folder\r\n"},
+  };
+  for (const auto& c : refused) {
+    const TProcessResult art = JarvetUtf8({"ART", c.File});
+    EXPECT_EQ(art.Status, c.Status) << c.File;
+    EXPECT_EQ(art.Errors, c.Errors);
+  }
+  EXPECT_TRUE(fs::is_empty(folder));
+
+  // A name longer than a message should quote is cut.
+  std::string longName = folder;
+  for (int i = 0; i < 5; ++i) longName += kSeparator + std::string(40, 'n');  // within MAX_PATH
+  longName += kSeparator + std::string("x.png");
+  const TProcessResult cut = JarvetUtf8({"ART", longName});
+  EXPECT_EQ(cut.Status, 2);
+  EXPECT_EQ(cut.Errors,
+            "jarvet: cannot write " + longName.substr(0, 200) + "...: no such folder\r\n");
+
+#ifndef _WIN32
+  // A file keeps its mode (600 came back as 644).
+  const std::string own = folder + "/own.png";
+  WriteFile(own, "old");
+  ASSERT_EQ(chmod(own.c_str(), 0600), 0);
+  const TProcessResult kept = Jarvet({"ART", own});
+  EXPECT_EQ(kept.Status, 0) << kept.Errors;
+  EXPECT_TRUE(ReadFile(own) == small);
+  EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_read | fs::perms::owner_write)
+      << "the mode was not kept";
+
+  // A link stays a link; the file it points to gets the picture and keeps its mode.
+  const std::string target = folder + "/target.png";
+  WriteFile(target, "old");
+  ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("covers/target.png", (Dir + "/link.png").c_str()), 0);
+  const TProcessResult linked = Jarvet({"ART", Dir + "/link.png"});
+  EXPECT_EQ(linked.Status, 0) << linked.Errors;
+  EXPECT_TRUE(fs::is_symlink(Dir + "/link.png")) << "the link was replaced by a file";
+  EXPECT_TRUE(ReadFile(target) == small);
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write)
+      << "the mode was not kept";
+
+  // A FIFO is written into, not replaced by a file nobody reads. The reader is there first (the
+  // picture fits into the pipe); a FIFO renamed over leaves it nothing to read.
+  const std::string fifo = Dir + "/cover.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const TProcessResult piped = Jarvet({"ART", fifo});
+  std::string read;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) {
+    read.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(reader);
+  EXPECT_EQ(piped.Status, 0) << piped.Errors;
+  EXPECT_TRUE(read == small);
+  EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced by a file";
+
+  // The shell's word is the name, quotes and all.
+  const std::string quoted = Dir + "/the \"cover\".png";
+  const TProcessResult named = Jarvet({"ART", quoted});
+  EXPECT_EQ(named.Status, 0) << named.Errors;
+  EXPECT_TRUE(ReadFile(quoted) == small);
+#endif
+}
+
+#ifndef _WIN32
+// A FIFO that nobody reads holds the run no longer than the 10 s bound.
+TEST_F(NowCommandsTest, ArtGivesUpOnAFifoThatNobodyReads) {
+  StartPlayer({"--entry", Track("flac/vorbis-comment-cover-metaflac.flac")});
+  const std::string fifo = Dir + "/cover.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const TProcessResult art = Jarvet({"ART", fifo});
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(art.Status, 1);
+  EXPECT_EQ(art.Errors, "jarvet: cannot write " + fifo + ": nothing read it within 10 s\r\n");
+  EXPECT_GE(took, 9s);
+  EXPECT_LT(took, 15s);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+}
+#endif
+
 TEST_F(NowCommandsTest, WatchWritesALineAtEachChangeUntilThePlayerCloses) {
   StartPlayer({"--entry", Dir + kSeparator + "a.mp3|100|A", "--entry",
                Dir + kSeparator + "b.mp3|100|B", "--status", "playing"});
@@ -213,7 +360,8 @@ TEST_F(NowCommandsTest, WatchFileIsNeverSeenHalfWrittenOrMissing) {
   StartPlayer({"--entry", Dir + kSeparator + "a.mp3|100|A long enough title to be torn", "--status",
                "paused"});
   const std::string file = Dir + kSeparator + "now playing.txt";
-  TBackgroundProcess watch(JARVET_PROGRAM, {Dir, "WATCHFILE", "\"" + file + "\"", "{status}: {title}"},
+  // The name's blank is quoted on Windows's command line; a POSIX shell's word holds it as it is.
+  TBackgroundProcess watch(JARVET_PROGRAM, {Dir, "WATCHFILE", file, "{status}: {title}"},
                            Dir + kSeparator + "watchfile");
   ASSERT_TRUE(watch.Started());
   const std::set<std::string> whole{"playing: A long enough title to be torn",

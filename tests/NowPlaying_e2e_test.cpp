@@ -60,6 +60,15 @@ TEST_F(NowPlayingTest, SuffixLeavesOutEmptyFields) {
             "Winamp now playing: 0. Song (01:23/04:05) @ 128 kbps from B (2001).\r\n");
 }
 
+// A line feed or tab in a tag is a blank in the line, which stays one line (as in NOW).
+TEST_F(NowPlayingTest, ControlCharactersOfATagAreBlanks) {
+  EXPECT_EQ(InfoFor(Id3v23Tag({{"TIT2", "Two\nLines"}, {"TPE1", "A\tB"}, {"TALB", "C\rD"}})),
+            "Winamp now playing: 0. Two Lines (01:23/04:05) @ 128 kbps by A B from C D.\r\n");
+  StopPlayer();
+  EXPECT_EQ(InfoFor(AudioBytes() + Id3v1Trailer("So\nng", "A\x1B" "B", "B", "20\t1", 3)),
+            "Winamp now playing: 3. So ng(01:23/04:05) @ 128 kbps by A B from B (20 1).\r\n");
+}
+
 TEST_F(NowPlayingTest, NoLineWithoutATitleOrWithoutATag) {
   EXPECT_EQ(InfoFor(Id3v23Tag({{"TPE1", "A"}}) + AudioBytes() +
                     Id3v1Trailer("Song", "A", "B", "2001", 3)),

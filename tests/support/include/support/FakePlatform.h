@@ -47,6 +47,7 @@ class TFakePlatform : public TPlatform {
   // Read requests, as (address, size).
   std::vector<std::pair<std::uint32_t, std::size_t>> Reads;
   bool Gone = false;  // the window stopped answering: everything answers 0 from now on
+  bool Hung = false;  // with Gone: it hangs, rather than having closed
 
   void Answer(std::int32_t wParam, std::int32_t request, std::int32_t answer) {
     Answers[{wParam, request}] = answer;
@@ -94,6 +95,7 @@ class TFakePlatform : public TPlatform {
     return got;
   }
   bool IsGone(TWindow window) const override { return window == 0 || Gone; }
+  bool IsHung(TWindow window) const override { return window != 0 && Gone && Hung; }
   // Called for every program start after it is recorded.
   std::function<void(const std::string&)> OnStart;
   void StartProgram(const std::string& commandLine) override {

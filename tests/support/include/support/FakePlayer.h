@@ -18,6 +18,7 @@ class TFakePlayer : public TPlayer {
  public:
   bool Running = true;
   bool Gone = false;
+  bool Hung = false;
   std::string Name = "fake";
   std::set<TFeature> Lacks;        // features it does not offer
   std::string FailingCall;         // a call that raises Problem
@@ -41,6 +42,7 @@ class TFakePlayer : public TPlayer {
 
   bool IsRunning() const override { return Running; }
   bool IsGone() const override { return Gone; }
+  bool IsHung() const override { return Hung; }
   std::string Identity() override { return Name; }
   bool Offers(TFeature feature) override { return Lacks.count(feature) == 0; }
   std::string VersionText() override { return Call("VersionText"), Name; }
