@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "support/RealPlayers.h"
+#include "Unicode.h"
 
 namespace jarvet::testing {
 
@@ -116,24 +117,6 @@ std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& sto
   return text;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // The JSON string starting at text[at] (its opening quote), decoded; absent when malformed.
 std::optional<std::string> JsonString(const std::string& text, std::size_t at) {
   if (at >= text.size() || text[at] != '"') return std::nullopt;
@@ -178,7 +161,7 @@ std::optional<std::string> JsonString(const std::string& text, std::size_t at) {
           code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
           i += 6;
         }
-        AppendUtf8(out, code);
+        AppendUtf8(out, static_cast<char32_t>(code));
         break;
       }
       default:
