@@ -1,6 +1,8 @@
 // UTF-8 and UTF-16 turned into each other, platform-free.
 #include "Unicode.h"
 
+#include <cstdio>
+
 namespace jarvet {
 
 namespace {
@@ -101,6 +103,28 @@ bool IsValidUtf8(std::string_view bytes) {
     i += length;
   }
   return true;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out += '"';
+  for (char c : ValidUtf8(text)) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
 }
 
 }  // namespace jarvet

@@ -32,6 +32,8 @@ std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string ValidUtf8(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
 std::string Windows1252ToUtf8(std::string_view bytes);
+// Appends text as a JSON string, quoted and escaped; malformed UTF-8 replaced.
+void AppendJsonString(std::string& out, std::string_view text);
 
 template <typename Emit>
 void ForEachUtf8CodePoint(std::string_view bytes, Emit emit) {

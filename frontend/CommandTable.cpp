@@ -8,6 +8,7 @@
 #include "File.h"
 #include "NowCommands.h"
 #include "NowPlaying.h"
+#include "ServeCommands.h"
 #include "Text.h"
 #include "TrackFields.h"
 
@@ -55,6 +56,8 @@ const std::vector<TCommand> kCommands = {
     {"WATCHFILE", "FILE [TEMPLATE]", "keeps the file holding the current text", WatchFile,
      false},
     {"ART", "FILE", "writes the current cover picture into the file", CoverArt, false},
+    {"WATCHART", "FILE", "keeps the file holding the current cover picture", WatchArt, false},
+    {"SERVE", "[ADDRESS:]PORT", "a live now-playing page and API for overlays", Serve, false},
     {"HELP", "", "this list", Help, false},
 };
 

@@ -11,6 +11,7 @@
 #include "CommandLine.h"
 #include "ControlCommands.h"
 #include "CoverPicture.h"
+#include "FactsPoller.h"
 #include "File.h"
 #include "StopRequest.h"
 #include "Template.h"
@@ -41,69 +42,29 @@ std::unique_ptr<TTemplate> ParseTemplate(std::string text) {
   return parsed;
 }
 
-std::string Fill(const TTemplate& text, const TTrackFacts& facts) {
-  return text.Render([&](std::size_t field) { return FieldText(facts, field); });
-}
 
-// Between two polls only the cheap facts are asked again: status, the entry, the playing file
-// and the play position (the stream title too, which changes with the song). Everything else
-// is gathered anew when the entry or its file changes.
+// The template's text over the facts kept current.
 class TWatcher {
  public:
-  TWatcher(const TTemplate& text) : Text_(text), Needs_(NeedsOf(text.Fields())) {
-    Needs_.Track = true;  // a change of track is what is watched for
-  }
+  explicit TWatcher(const TTemplate& text) : Text_(text), Facts_(NeedsOf(text.Fields())) {}
 
   // The text now; none once the player has gone.
   std::optional<std::string> Poll(TPlayer& player) {
-    const bool playlist = player.Offers(TFeature::Playlist);
-    const std::optional<std::int32_t> position =
-        playlist ? std::optional<std::int32_t>(player.PlaylistPosition()) : std::nullopt;
-    const std::string file = player.CurrentFile();
-    if (player.IsGone()) return std::nullopt;
-    if (!Facts_ || position != Facts_->PlaylistPos || file != Playing_) {
-      Facts_ = GatherFacts(player, Needs_, Tags_);
-      Playing_ = file;
-    } else {
-      Facts_->Status = player.Status();
-      if (Needs_.Times) Facts_->PositionMs = player.PositionMs();
-      if (IsUrl(Facts_->File)) Facts_->Player = player.CurrentTrack();
-      if (Needs_.Volume && player.Offers(TFeature::Volume)) Facts_->Volume = player.Volume();
-      if (Needs_.Flags) {
-        if (player.Offers(TFeature::Shuffle)) Facts_->Shuffle = player.Shuffle();
-        if (player.Offers(TFeature::Repeat)) Facts_->Repeat = player.Repeat();
-      }
-      if (Needs_.Info) Facts_->Figures = player.Figures();
-    }
-    if (player.IsGone()) return std::nullopt;
-    PolledAt_ = std::chrono::steady_clock::now();
-    PolledPosition_ = Facts_->PositionMs;
-    return Fill(Text_, *Facts_);
+    const TTrackFacts* facts = Facts_.Poll(player);
+    if (facts == nullptr) return std::nullopt;
+    return FilledIn(Text_, *facts);
   }
-
-  // The text with the play position moved on by the time since the last poll, for a player
-  // that tells of its changes but not of its position moving; none where nothing moves.
+  // The text with the position moved on; none where nothing moves.
   std::optional<std::string> Advance() {
-    if (!Facts_ || !PolledPosition_ || Facts_->Status != TPlayStatus::Playing) return std::nullopt;
-    const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - PolledAt_);
-    std::int64_t position = *PolledPosition_ + passed.count();
-    const std::optional<std::int32_t> length = Facts_->LengthMs;
-    if (length) position = std::min<std::int64_t>(position, *length);
-    Facts_->PositionMs = static_cast<std::int32_t>(std::min<std::int64_t>(position, INT32_MAX));
-    return Fill(Text_, *Facts_);
+    const TTrackFacts* facts = Facts_.Advance();
+    if (facts == nullptr) return std::nullopt;
+    return FilledIn(Text_, *facts);
   }
-
-  const TTrackFacts* Facts() const { return Facts_ ? &*Facts_ : nullptr; }
+  const TTrackFacts* Facts() const { return Facts_.Facts(); }
 
  private:
   const TTemplate& Text_;
-  TFactNeeds Needs_;
-  TTagCache Tags_;
-  std::optional<TTrackFacts> Facts_;
-  std::string Playing_;
-  std::chrono::steady_clock::time_point PolledAt_;
-  std::optional<std::int32_t> PolledPosition_;
+  TFactsPoller Facts_;
 };
 
 // WATCHFILE's argument: the file (on Windows in double quotes when it holds blanks), then the
@@ -122,6 +83,12 @@ std::pair<std::string, std::string> FileAndTemplate(const TCommandContext& c,
           TrimControl(std::string_view(c.ArgTextUtf8).substr(parameters[0].End))};
 }
 
+}  // namespace
+
+std::string FilledIn(const TTemplate& text, const TTrackFacts& facts) {
+  return text.Render([&](std::size_t field) { return FieldText(facts, field); });
+}
+
 // A folder, or a name in none, is a bad argument; what the system refuses is a failure.
 void WriteNamedFile(const std::string& file, const std::string& contents) {
   const TFileWriteResult written = WriteFileContents(file, contents);
@@ -130,8 +97,6 @@ void WriteNamedFile(const std::string& file, const std::string& contents) {
          "cannot write " + ShownName(file) + ": " + written.Reason);
   }
 }
-
-}  // namespace
 
 void NowPlayingText(TCommandContext& c) {
   const std::unique_ptr<TTemplate> text = ParseTemplate(c.ArgTextUtf8);
@@ -144,7 +109,7 @@ void NowPlayingText(TCommandContext& c) {
   const TTrackFacts facts = GatherFacts(c.Player, needs, tags);
   NeedAnswers(c);
   if (!HasTrack(facts)) Fail(kExitNothingPlaying, "nothing playing");
-  WriteValue(c, OneLine(Fill(*text, facts)));
+  WriteValue(c, OneLine(FilledIn(*text, facts)));
 }
 
 void NowPlayingJson(TCommandContext& c) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "Commands.h"
+#include "Template.h"
+#include "TrackFields.h"
 
 namespace jarvet {
 
@@ -11,5 +13,12 @@ void NowPlayingJson(TCommandContext& c);  // JSON
 void Watch(TCommandContext& c);           // WATCH
 void WatchFile(TCommandContext& c);       // WATCHFILE
 void CoverArt(TCommandContext& c);        // ART
+
+// The template filled in for the facts.
+std::string FilledIn(const TTemplate& text, const TTrackFacts& facts);
+
+// Gives the file the user named these contents whole (WriteFileContents), or ends the run saying
+// why not: exit 2 for a folder or a name in none, 1 for what the system refuses.
+void WriteNamedFile(const std::string& file, const std::string& contents);
 
 }  // namespace jarvet

@@ -218,28 +218,6 @@ TValue ValueOf(const TTrackFacts& f, std::size_t index) {
   return field.Value(f);
 }
 
-void AppendJsonString(std::string& out, const std::string& text) {
-  out += '"';
-  for (char c : ValidUtf8(text)) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
-
 }  // namespace
 
 const std::vector<std::string>& FieldNames() {

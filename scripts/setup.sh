@@ -6,10 +6,13 @@ set -euo pipefail
 # real players start their own bus (dbus-daemon; dbus-send checks it) and mpv with its MPRIS
 # plugin, VLC (as another user: setpriv) and Audacious; playerctl is what the benchmark compares
 # with, hyperfine times both. The MPRIS player is built against sd-bus's header (libsystemd-dev)
-# and loads libsystemd at run time.
+# and loads libsystemd at run time. The HTTP library comes from Debian's source package
+# (scripts/fetch-httplib.sh, which needs dpkg-source). The overlay page is tested in Debian's
+# chromium, driven from Node.js by puppeteer-core.
 packages=(cmake g++ make libgtest-dev libgmock-dev pkg-config libtag1-dev libsystemd-dev
   dbus-daemon dbus-bin mpv mpv-mpris vlc-bin vlc-plugin-base audacious util-linux
-  playerctl hyperfine "$@")
+  playerctl hyperfine dpkg-dev chromium "$@")
+command -v npm >/dev/null || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -21,4 +24,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 \
     "${missing[@]}"
+fi
+"$(dirname "$0")/fetch-httplib.sh"
+# puppeteer-core, at the version tests/browser/package.json names, outside the source tree.
+modules=$(dirname "$0")/../.deps/browser-test
+if ! cmp -s "$(dirname "$0")/../tests/browser/package.json" "$modules/package.json"; then
+  echo "scripts/setup.sh: installing puppeteer-core with npm into .deps/browser-test"
+  mkdir -p "$modules"
+  cp "$(dirname "$0")/../tests/browser/package.json" "$modules/"
+  (cd "$modules" && npm install --no-audit --no-fund --silent)
 fi

@@ -26,6 +26,7 @@ const char kUsage[] =
     "  --basic                    answer as a partial imitation: no text pointers, no ms length\n"
     "  --frozen                   never answer a message, as a hung player\n"
     "  --frozen-after N           answer N messages (memory reads among them), then hang\n"
+    "  --clock                    the play position moves on with the clock while playing\n"
     "With FILE, a running player is handed the list file (/ADD: appended) and this one exits;\n"
     "with none running, this one becomes the player with that list.\n";
 
@@ -104,6 +105,8 @@ std::optional<std::string> ParseCommandLine(int argc, const char* const* argv,
     const std::string argument = argv[i];
     if ((argument == "--basic" || argument == "--frozen") && !options.Add && !options.File) {
       (argument == "--basic" ? options.State.Basic : options.Frozen) = true;
+    } else if (argument == "--clock" && !options.Add && !options.File) {
+      options.State.Clock = true;
     } else if (argument.rfind("--", 0) == 0 && !options.Add && !options.File) {
       if (i + 1 >= argc) return argument + " needs a value";
       const std::string value = argv[++i];

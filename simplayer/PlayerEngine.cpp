@@ -135,6 +135,12 @@ std::int32_t TPlayerEngine::HandleMessage(std::int32_t message, std::int32_t wPa
   std::ostringstream line;
   line << message << ' ' << wParam << ' ' << lParam;
   Journal(line.str());
+  const auto now = std::chrono::steady_clock::now();
+  if (State.Clock && State.Status == TStatus::Playing) {
+    MoveTime(static_cast<std::int32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - Ticked_).count()));
+  }
+  Ticked_ = now;
   if (message == kWmCommand) return Command(wParam);
   if (message == kWmUser) return Request(lParam, wParam);
   return 0;

@@ -2,6 +2,7 @@
 // calls: the POSIX endpoint drives it, and so can a real window.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -38,6 +39,9 @@ struct TPlayerState {
   // Answers as a player that imitates the interface in part: no pointer requests, no length
   // in ms (they answer 0).
   bool Basic = false;
+  // The play position moves on with the clock while playing, as a real player's does; without
+  // it the position stands where it was put, so that tests can name it.
+  bool Clock = false;
 };
 
 // Where the player keeps the texts whose addresses it answers: a block of its memory below
@@ -106,6 +110,7 @@ class TPlayerEngine {
   std::ofstream Journal_;
   bool CloseRequested_ = false;
   TTextArena* Arena_;
+  std::chrono::steady_clock::time_point Ticked_ = std::chrono::steady_clock::now();
   std::map<std::pair<std::int32_t, std::int32_t>, std::uint32_t> Addresses_;
 };
 

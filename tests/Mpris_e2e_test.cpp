@@ -12,6 +12,7 @@
 
 #include "Player.h"
 #include "support/MprisFixture.h"
+#include "support/RawConnection.h"
 
 namespace jarvet::testing {
 namespace {
@@ -402,6 +403,38 @@ TEST_F(MprisTest, WatchFileWaitsForMpvToComeBack) {
   const TProcessResult stopped = watch.Stop(5000);
   EXPECT_EQ(stopped.Status, 0) << stopped.Errors;
   EXPECT_EQ(stopped.Output, "");
+}
+
+TEST_F(MprisTest, ServeAnswersAsJsonAndArtDoAndControlsMpv) {
+  const Strings tracks = ThreeTracks();
+  StartMpv(tracks, {"--pause=yes", "--start=5.5"});
+  ASSERT_TRUE(WaitUntil(MpvNear("time-pos", 5.5, 0.05))) << PlayerState();
+  const int port = FreeLoopbackPort();
+  setenv("JARVET_TOKEN", "mpris-token", 1);
+  TBackgroundProcess serve(JARVET_PROGRAM, {"mpv", "SERVE", std::to_string(port)},
+                           Dir + "/serve");
+  ASSERT_TRUE(WaitUntil([&] { return HttpRequest(port, "GET", "/now.json").Status == 200; }));
+
+  const TProcessResult json = Jarvet({"mpv", "JSON"});
+  ASSERT_EQ(json.Status, 0);
+  const std::string now = HttpRequest(port, "GET", "/now.json").Body;
+  const std::size_t updated = now.rfind(",\"updated\":");
+  ASSERT_NE(updated, std::string::npos) << now;
+  EXPECT_EQ(now.substr(0, updated) + "}\r\n", json.Output);
+  const THttpAnswer art = HttpRequest(port, "GET", "/art");
+  EXPECT_EQ(art.Status, 200);
+  EXPECT_EQ(art.Body, ReadFile(FixturePath("pictures/cover-small.png")));
+
+  EXPECT_EQ(HttpRequest(port, "POST", "/control/next").Status, 401);
+  EXPECT_EQ(HttpRequest(port, "POST", "/control/next?token=mpris-token").Status, 204);
+  EXPECT_TRUE(WaitUntil([&] { return Mpv->Get("playlist-pos") == "1"; })) << PlayerState();
+  EXPECT_TRUE(WaitUntil([&] {
+    return HttpRequest(port, "GET", "/now.json").Body.find("\"title\":\"Second Song\"") !=
+           std::string::npos;
+  }));
+  const TProcessResult stopped = serve.Stop(5000);
+  EXPECT_EQ(stopped.Status, 0) << stopped.Errors;
+  EXPECT_EQ(stopped.Errors, "jarvet: serving http://127.0.0.1:" + std::to_string(port) + "/\r\n");
 }
 
 TEST_F(MprisTest, PlayersAreChosenByNameAndAbsentOnesSaidSo) {
