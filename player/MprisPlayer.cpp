@@ -636,7 +636,7 @@ const TBusValue* TMprisPlayer::CachedProperty(const char* interface,
   return nullptr;
 }
 
-// A Can... flag; absent where a player leaves it out, which the specification does not allow,
+// A Can... flag; absent where a player leaves it out, which the MPRIS interface does not allow,
 // so the method is then tried.
 bool TMprisPlayer::CachedFlag(const char* interface, std::optional<TBusDictionary>& cache,
                               std::string_view name, bool absent) {
