@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "ControlCommands.h"
+#include "CommandTable.h"
 #include "support/FailureReport.h"
 #include "support/WindowPlayers.h"
 #include "support/FakePlatform.h"
@@ -366,12 +366,13 @@ void CheckFrontEnd(const std::uint8_t* data, std::size_t size) {
     if (SameTextAscii(word, "PLAY") || SameTextAscii(word, "ENQUEUE")) return;
     // Watching runs until the player closes or a signal comes, and ART writes where the input
     // says: the tests cover those.
-    for (const char* skipped : {"WATCH", "WATCHFILE", "ART"}) {
+    for (const char* skipped : {"WATCH", "WATCHFILE", "ART", "WATCHART", "SERVE"}) {
       if (SameTextAscii(word, skipped)) return;
     }
   }
 
-  const bool newer = parameters.size() > 2 && IsControlCommand(parameters[2].Text);
+  const TCommand* command = parameters.size() > 2 ? FindCommand(parameters[2].Text) : nullptr;
+  const bool newer = command != nullptr && !command->Original;
   const std::string runRaw = WithScratchDir(raw, parameters);
   const TRun run = Run(runRaw, scenario, 0);
   if (run.OverBudget) return;
