@@ -74,11 +74,6 @@ std::string OutputFailure(int code) {
   }
 }
 
-void WriteError(TCommandContext& c, const std::string& message) {
-  int ignored = 0;
-  c.Errors.WriteUtf8("jarvet: " + message + "\r\n", ignored);
-}
-
 // Words of the text on lines of at most the columns, each after the first indented.
 void AppendWrapped(std::vector<std::string>& lines, const std::string& text, std::size_t indent) {
   std::string line;
@@ -121,13 +116,13 @@ int RunCommand(const TCommand& command, TCommandContext& context) {
     return 0;
   } catch (const EProblem& problem) {
     context.Out.Discard();
-    WriteError(context, problem.Message());
+    WriteProblemLine(context, problem.Message());
     return problem.Status();
   } catch (const EFailure& failure) {
     if (command.Original) throw;
     context.Out.Discard();
     const int output = context.Out.WriteError();
-    WriteError(context, output != 0 ? OutputFailure(output) : failure.Message());
+    WriteProblemLine(context, output != 0 ? OutputFailure(output) : failure.Message());
     return kExitFailure;
   }
 }
@@ -181,6 +176,11 @@ std::string ShownName(std::string_view name) {
     if (starts && characters++ == kMaxShown) break;
   }
   return OneLine(std::string(name.substr(0, end))) + (end < name.size() ? "..." : "");
+}
+
+void WriteProblemLine(TCommandContext& c, const std::string& message) {
+  int ignored = 0;
+  c.Errors.WriteUtf8("jarvet: " + message + "\r\n", ignored);
 }
 
 std::string OneLine(std::string text) {

@@ -50,6 +50,8 @@ std::vector<std::string> ArgumentWords(const TCommandContext& c);
 // A name (a file, an argument) as a message quotes it: on one line, its first 200 characters at
 // the most.
 std::string ShownName(std::string_view name);
+// One line on standard error, "jarvet: <message>", written whatever becomes of it.
+void WriteProblemLine(TCommandContext& c, const std::string& message);
 // One UTF-8 line of the command's output.
 void WriteValue(TCommandContext& c, const std::string& value);
 

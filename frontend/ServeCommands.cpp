@@ -178,19 +178,6 @@ class TPlayerSource : public TNowSource {
   std::string CoverType_;
 };
 
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-void WriteLineToErrors(TCommandContext& c, const std::string& message) {
-  int ignored = 0;
-  c.Errors.WriteUtf8("jarvet: " + message + "\r\n", ignored);
-}
-
 }  // namespace
 
 std::unique_ptr<TNowSource> PlayerNowSource(std::function<std::unique_ptr<TPlayer>()> connect) {
@@ -201,9 +188,9 @@ bool ParseListenAddress(std::string_view text, std::string& address, int& port) 
   const std::size_t colon = text.rfind(':');
   std::string_view host = colon == std::string_view::npos ? "" : text.substr(0, colon);
   const std::string_view number = colon == std::string_view::npos ? text : text.substr(colon + 1);
-  if (!AllDigits(number) || number.size() > 5) return false;
-  port = std::atoi(std::string(number).c_str());
-  if (port < 1 || port > kMaxPort) return false;
+  const std::optional<std::uint32_t> digits = ParseDigits(number);
+  if (!digits || number.size() > 5 || *digits < 1 || *digits > kMaxPort) return false;
+  port = static_cast<int>(*digits);
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
     host = host.substr(1, host.size() - 2);
     if (host.empty()) return false;
@@ -251,7 +238,7 @@ void Serve(TCommandContext& c) {
   std::string error;
   if (!server.Start(error)) Fail(kExitBadArgument, error);
   const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
-  WriteLineToErrors(c, "serving http://" + host + ":" + std::to_string(port) + "/" +
+  WriteProblemLine(c, "serving http://" + host + ":" + std::to_string(port) + "/" +
                            (tokenChosen ? "" : " (control token: " + options.Token + ")"));
   while (!StopRequested()) WaitUnlessStopped(kStopCheckMs);
   server.Stop();
